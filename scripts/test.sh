@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every test: the native tests with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the Win32 build of the same tests (plus the Win32-only ones) under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+jobs=$(nproc)
+status=0
+
+echo "== native tests (ASan + UBSan)"
+cmake -S "$root" -B "$root/build/native-asan" -DTSARIN_SANITIZE=ON -DTSARIN_BENCH=OFF >/dev/null
+cmake --build "$root/build/native-asan" -j"$jobs" >/dev/null
+ctest --test-dir "$root/build/native-asan" --output-on-failure -j"$jobs" || status=1
+
+echo "== Win32 tests under Wine"
+cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$root/build/win32" -j"$jobs" >/dev/null
+# shellcheck source=wine-session.sh
+source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
+trap wine_session_end EXIT
+ctest --test-dir "$root/build/win32" --output-on-failure || status=1
+
+exit $status

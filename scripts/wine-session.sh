@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sourced by the scripts that run Win32 programs: gives them a display (Xvfb when there is
+# none) and one persistent wineserver for the prefix, so each program start is cheap.
+#   source scripts/wine-session.sh PREFIX
+# wine_session_end stops both again.
+wine_prefix="$1"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export WINEARCH=win32
+wine_xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 91 140); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    wine_xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    break
+  done
+fi
+"$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$wine_prefix" cmd /c exit 0 >/dev/null 2>&1 || true
+WINEPREFIX="$wine_prefix" wineserver -p >/dev/null 2>&1
+wine_session_end() {
+  WINEPREFIX="$wine_prefix" wineserver -k >/dev/null 2>&1 || true
+  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null || true
+}

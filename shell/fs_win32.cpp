@@ -79,6 +79,14 @@ FILE* FsOpenRead(const char* path) {
 }
 
 FILE* FsOpenWrite(const char* path) {
+  // Windows refuses to open a read-only file for writing; Wine run by root would not, so the
+  // attribute is checked here and the two behave alike.
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    errno = EACCES;
+    return nullptr;
+  }
   return _fsopen(path, "wb", _SH_DENYNO);
 }
 

@@ -351,7 +351,9 @@ TEST_F(FsLayerTest, ReadOnlyFileCanBeNeitherDeletedNorOverwritten) {
   MakeFile("ro.txt", "keep");
   ASSERT_TRUE(FsSetReadOnly(Path("ro.txt").c_str(), true));
   EXPECT_FALSE(FsDeleteFile(Path("ro.txt").c_str()));
-  EXPECT_EQ(FsOpenWrite(Path("ro.txt").c_str()), nullptr);
+  FILE* overwrite = FsOpenWrite(Path("ro.txt").c_str());
+  EXPECT_EQ(overwrite, nullptr);
+  if (overwrite != nullptr) fclose(overwrite);
   ASSERT_TRUE(FsSetReadOnly(Path("ro.txt").c_str(), false));
   EXPECT_TRUE(FsDeleteFile(Path("ro.txt").c_str()));
   EXPECT_FALSE(Exists("ro.txt"));

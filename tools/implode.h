@@ -22,6 +22,53 @@ struct ImplodeOptions {
   ImplodeParser parser = ImplodeParser::kLazy;
 };
 
+// Limits of the format.
+constexpr uint32_t kImplodeMinMatch = 2;
+constexpr uint32_t kImplodeMaxMatch = 518;
+constexpr uint32_t kImplodeMaxShortDistance = 256;  // farthest reach of a 2-byte match
+constexpr uint32_t kImplodeEndBits = 16;            // flag, length code 15, extra value 255
+
+// Farthest reach of a match of 3 bytes or more: 1024, 2048 or 4096.
+inline uint32_t ImplodeWindowSize(int dictBits) {
+  return 64u << dictBits;
+}
+
+// True for the six header combinations the decoder accepts.
+bool ImplodeOptionsValid(const ImplodeOptions& options);
+
+// One step of a parse: a literal byte, or a copy of length bytes from distance bytes back.
+struct ImplodeToken {
+  uint16_t length;  // 1: literal; 2-518: match
+  uint16_t value;   // literal: the byte; match: the distance, 1-4096
+  static ImplodeToken Literal(uint8_t byte) { return ImplodeToken{1, byte}; }
+  static ImplodeToken Match(uint32_t length, uint32_t distance) {
+    return ImplodeToken{static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+  }
+};
+
+// Exact cost in stream bits, flag bit included, taken from the encoder's own tables. A parser
+// that minimises the sum of these (plus the header and kImplodeEndBits, rounded up to the
+// byte) minimises the stream size.
+uint32_t ImplodeLiteralBits(int literalMode, uint8_t byte);
+// length 2-518 and a distance it can reach (see ImplodeTokensValid).
+uint32_t ImplodeMatchBits(int dictBits, uint32_t length, uint32_t distance);
+
+// Parsers: turn size bytes at data into tokens that reproduce them. Return false only for
+// invalid options.
+bool ImplodeParseLazy(const uint8_t* data, size_t size, const ImplodeOptions& options,
+                      std::vector<ImplodeToken>* tokens);
+bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions& options,
+                         std::vector<ImplodeToken>* tokens);
+
+// True when every match of tokens is 2-518 bytes long, reaches no farther than its length
+// allows (256 bytes for 2-byte matches, the window otherwise) and never before the first byte.
+bool ImplodeTokensValid(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options);
+
+// Writes tokens as a complete stream (header, symbols, end-of-stream code, zero padding),
+// replacing the contents of out. Returns false, writing nothing, for invalid options or tokens.
+bool ImplodeEncode(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options,
+                   std::vector<uint8_t>* out);
+
 // Compresses size bytes at data into a complete stream (header, symbols, end-of-stream code,
 // zero padding). Returns false only for invalid options.
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,

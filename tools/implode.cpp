@@ -1,0 +1,344 @@
+// Implode compressor: match finder, two parsers and the encoder. See implode.h.
+#include "tools/implode.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "tools/implode_tables.h"
+
+namespace {
+
+using namespace implode_tables;
+
+// Length value (match length - 2, 0-516, and 517 for the end code) to length-code index.
+struct LengthIndexTable {
+  uint8_t index[kLengthBase[kEndCode] + kEndExtra + 1];
+};
+constexpr LengthIndexTable MakeLengthIndexTable() {
+  LengthIndexTable t{};
+  for (int code = 0; code < kLengthCodes; ++code) {
+    uint32_t end = kLengthBase[code] + (1u << kLengthExtraBits[code]);
+    for (uint32_t v = kLengthBase[code]; v < end; ++v) t.index[v] = static_cast<uint8_t>(code);
+  }
+  return t;
+}
+constexpr LengthIndexTable kLengthIndex = MakeLengthIndexTable();
+
+// Low distance bits: 2 for a 2-byte match, else the dictionary bits.
+inline int LowDistanceBits(int dictBits, uint32_t length) {
+  return length == 2 ? 2 : dictBits;
+}
+
+// Farthest distance a match of this length may reach.
+inline uint32_t MaxDistance(int dictBits, uint32_t length) {
+  return length == 2 ? kImplodeMaxShortDistance : ImplodeWindowSize(dictBits);
+}
+
+// Collects bits least significant first, the order the decoder reads them.
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  void Put(uint32_t bits, int count) {
+    pending_ |= static_cast<uint64_t>(bits) << pendingCount_;
+    pendingCount_ += count;
+    while (pendingCount_ >= 8) {
+      out_->push_back(static_cast<uint8_t>(pending_));
+      pending_ >>= 8;
+      pendingCount_ -= 8;
+    }
+  }
+  // Pads the last byte with zero bits.
+  void Finish() {
+    if (pendingCount_ > 0) out_->push_back(static_cast<uint8_t>(pending_));
+    pending_ = 0;
+    pendingCount_ = 0;
+  }
+
+ private:
+  std::vector<uint8_t>* out_;
+  uint64_t pending_ = 0;
+  int pendingCount_ = 0;
+};
+
+void PutLength(BitWriter* w, uint32_t lengthValue) {
+  int code = kLengthIndex.index[lengthValue];
+  w->Put(kLengthStored[code], kLengthBits[code]);
+  if (kLengthExtraBits[code] != 0) w->Put(lengthValue - kLengthBase[code], kLengthExtraBits[code]);
+}
+
+// Finds earlier occurrences of the bytes at a position: hash chains over 3-byte prefixes for
+// matches of 3 bytes or more, and the last position of every byte pair for 2-byte matches
+// (the nearest one is both the only one worth having and the cheapest to code).
+class MatchFinder {
+ public:
+  struct Match {
+    uint32_t length = 0;  // 0: none
+    uint32_t distance = 0;
+  };
+
+  MatchFinder(const uint8_t* data, size_t size, uint32_t window, int maxChain)
+      : data_(data),
+        size_(size),
+        window_(window),
+        maxChain_(maxChain),
+        head_(kHashSize, -1),
+        chain_(kChainSize, -1),
+        lastPair_(65536, -1) {}
+
+  // Makes every position below pos available as a match source.
+  void InsertUpTo(size_t pos) {
+    for (; inserted_ < pos; ++inserted_) {
+      size_t p = inserted_;
+      if (p + 2 < size_) {
+        uint32_t h = Hash(p);
+        chain_[p & (kChainSize - 1)] = head_[h];
+        head_[h] = static_cast<int64_t>(p);
+      }
+      if (p + 1 < size_) lastPair_[Pair(p)] = static_cast<int64_t>(p);
+    }
+  }
+
+  // Calls found(length, distance) for each match at pos that is longer than all nearer ones,
+  // so in order of rising length and distance; lengths of 3 or more come from the chains, a
+  // length of 2 from the nearest pair within reach. Positions below pos must be inserted.
+  template <typename Found>
+  void ForEachMatch(size_t pos, int maxChain, Found found) const {
+    uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kImplodeMaxMatch, size_ - pos));
+    if (limit < kImplodeMinMatch) return;
+    int64_t pair = lastPair_[Pair(pos)];
+    if (pair >= 0 && pos - static_cast<size_t>(pair) <= kImplodeMaxShortDistance) {
+      found(2u, static_cast<uint32_t>(pos - static_cast<size_t>(pair)));
+    }
+    if (limit < 3) return;
+    const uint8_t* here = data_ + pos;
+    uint32_t best = 2;
+    int64_t candidate = head_[Hash(pos)];
+    for (int steps = maxChain; candidate >= 0 && steps > 0; --steps) {
+      size_t distance = pos - static_cast<size_t>(candidate);
+      if (distance > window_) break;
+      const uint8_t* there = data_ + candidate;
+      if (there[best] == here[best] && there[0] == here[0]) {
+        uint32_t length = 0;
+        while (length < limit && there[length] == here[length]) ++length;
+        if (length > best) {
+          best = length;
+          found(length, static_cast<uint32_t>(distance));
+          if (length == limit) break;
+        }
+      }
+      candidate = chain_[static_cast<size_t>(candidate) & (kChainSize - 1)];
+    }
+  }
+
+  // The longest match at pos, nearest among equals.
+  Match Longest(size_t pos) const {
+    Match m;
+    ForEachMatch(pos, maxChain_, [&m](uint32_t length, uint32_t distance) {
+      m.length = length;
+      m.distance = distance;
+    });
+    return m;
+  }
+
+ private:
+  static constexpr size_t kHashBits = 15;
+  static constexpr size_t kHashSize = size_t{1} << kHashBits;
+  // Twice the largest window, so that a link is never overwritten while it is within reach.
+  static constexpr size_t kChainSize = 8192;
+
+  uint32_t Hash(size_t p) const {
+    uint32_t v = (uint32_t{data_[p]} << 16) | (uint32_t{data_[p + 1]} << 8) | data_[p + 2];
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  uint32_t Pair(size_t p) const { return (uint32_t{data_[p]} << 8) | data_[p + 1]; }
+
+  const uint8_t* data_;
+  size_t size_;
+  uint32_t window_;
+  int maxChain_;
+  size_t inserted_ = 0;
+  std::vector<int64_t> head_;
+  std::vector<int64_t> chain_;
+  std::vector<int64_t> lastPair_;
+};
+
+constexpr int kLazyMaxChain = 128;
+constexpr uint32_t kLazyGoodLength = 64;  // take a match this long without looking ahead
+constexpr int kOptimalMaxChain = 512;
+constexpr uint32_t kOptimalSkipLength = 300;  // a match this long is taken outright
+
+// True when the match costs fewer bits than the literals it replaces.
+bool Pays(const uint8_t* data, size_t pos, const MatchFinder::Match& m,
+          const ImplodeOptions& options) {
+  if (m.length < kImplodeMinMatch) return false;
+  if (m.length > 8) return true;  // 8 literals cost at least 33 bits, any match at most 30
+  uint32_t literalBits = 0;
+  for (uint32_t i = 0; i < m.length; ++i)
+    literalBits += ImplodeLiteralBits(options.literalMode, data[pos + i]);
+  return ImplodeMatchBits(options.dictBits, m.length, m.distance) < literalBits;
+}
+
+}  // namespace
+
+bool ImplodeOptionsValid(const ImplodeOptions& options) {
+  return (options.literalMode == 0 || options.literalMode == 1) && options.dictBits >= 4 &&
+         options.dictBits <= 6;
+}
+
+uint32_t ImplodeLiteralBits(int literalMode, uint8_t byte) {
+  return 1 + (literalMode == 0 ? 8u : kLiteralBits[byte]);
+}
+
+uint32_t ImplodeMatchBits(int dictBits, uint32_t length, uint32_t distance) {
+  int code = kLengthIndex.index[length - 2];
+  int low = LowDistanceBits(dictBits, length);
+  uint32_t distanceCode = (distance - 1) >> low;
+  return 1 + kLengthBits[code] + kLengthExtraBits[code] + kDistanceBits[distanceCode] + low;
+}
+
+bool ImplodeTokensValid(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options) {
+  if (!ImplodeOptionsValid(options)) return false;
+  uint64_t produced = 0;
+  for (const ImplodeToken& t : tokens) {
+    if (t.length == 1) {
+      if (t.value > 255) return false;
+    } else {
+      if (t.length < kImplodeMinMatch || t.length > kImplodeMaxMatch) return false;
+      if (t.value == 0 || t.value > MaxDistance(options.dictBits, t.length)) return false;
+      if (t.value > produced) return false;
+    }
+    produced += t.length;
+  }
+  return true;
+}
+
+bool ImplodeEncode(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options,
+                   std::vector<uint8_t>* out) {
+  if (!ImplodeTokensValid(tokens, options)) return false;
+  out->clear();
+  out->push_back(static_cast<uint8_t>(options.literalMode));
+  out->push_back(static_cast<uint8_t>(options.dictBits));
+  BitWriter w(out);
+  for (const ImplodeToken& t : tokens) {
+    if (t.length == 1) {
+      w.Put(0, 1);
+      if (options.literalMode == 0) {
+        w.Put(t.value, 8);
+      } else {
+        w.Put(kLiteralStored.code[t.value], kLiteralBits[t.value]);
+      }
+      continue;
+    }
+    w.Put(1, 1);
+    PutLength(&w, t.length - 2u);
+    int low = LowDistanceBits(options.dictBits, t.length);
+    uint32_t d = t.value - 1u;
+    uint32_t code = d >> low;
+    w.Put(kDistanceStored[code], kDistanceBits[code]);
+    w.Put(d & ((1u << low) - 1), low);
+  }
+  w.Put(1, 1);
+  PutLength(&w, kLengthBase[kEndCode] + kEndExtra);
+  w.Finish();
+  return true;
+}
+
+bool ImplodeParseLazy(const uint8_t* data, size_t size, const ImplodeOptions& options,
+                      std::vector<ImplodeToken>* tokens) {
+  if (!ImplodeOptionsValid(options)) return false;
+  tokens->clear();
+  MatchFinder finder(data, size, ImplodeWindowSize(options.dictBits), kLazyMaxChain);
+  size_t pos = 0;
+  MatchFinder::Match carried;
+  bool haveCarried = false;
+  while (pos < size) {
+    finder.InsertUpTo(pos);
+    MatchFinder::Match m = haveCarried ? carried : finder.Longest(pos);
+    haveCarried = false;
+    if (!Pays(data, pos, m, options)) {
+      tokens->push_back(ImplodeToken::Literal(data[pos]));
+      ++pos;
+      continue;
+    }
+    // One step of lookahead: a longer match starting at the next byte is worth a literal.
+    if (m.length < kLazyGoodLength && pos + 1 < size) {
+      finder.InsertUpTo(pos + 1);
+      MatchFinder::Match next = finder.Longest(pos + 1);
+      if (next.length > m.length && Pays(data, pos + 1, next, options)) {
+        tokens->push_back(ImplodeToken::Literal(data[pos]));
+        ++pos;
+        carried = next;
+        haveCarried = true;
+        continue;
+      }
+    }
+    tokens->push_back(ImplodeToken::Match(m.length, m.distance));
+    pos += m.length;
+  }
+  return true;
+}
+
+bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions& options,
+                         std::vector<ImplodeToken>* tokens) {
+  if (!ImplodeOptionsValid(options)) return false;
+  tokens->clear();
+  // cost[i]: fewest bits that produce the first i bytes; step[i]: the last token of that path.
+  constexpr uint64_t kUnreached = std::numeric_limits<uint64_t>::max();
+  std::vector<uint64_t> cost(size + 1, kUnreached);
+  std::vector<ImplodeToken> step(size + 1, ImplodeToken{0, 0});
+  cost[0] = 0;
+  MatchFinder finder(data, size, ImplodeWindowSize(options.dictBits), kOptimalMaxChain);
+  // Nearest distance reaching each length; distance costs never fall with distance, so the
+  // nearest is the cheapest for every length it covers.
+  std::vector<MatchFinder::Match> found;
+  found.reserve(64);
+  auto relax = [&](size_t to, uint64_t bits, ImplodeToken t) {
+    if (bits < cost[to]) {
+      cost[to] = bits;
+      step[to] = t;
+    }
+  };
+  for (size_t pos = 0; pos < size; ++pos) {
+    if (cost[pos] == kUnreached) continue;
+    relax(pos + 1, cost[pos] + ImplodeLiteralBits(options.literalMode, data[pos]),
+          ImplodeToken::Literal(data[pos]));
+    finder.InsertUpTo(pos);
+    found.clear();
+    finder.ForEachMatch(pos, kOptimalMaxChain, [&found](uint32_t length, uint32_t distance) {
+      found.push_back(MatchFinder::Match{length, distance});
+    });
+    if (found.empty()) continue;
+    const MatchFinder::Match& longest = found.back();
+    if (longest.length >= kOptimalSkipLength) {
+      // Long runs would cost hundreds of relaxations per byte; a match this long is taken.
+      relax(pos + longest.length,
+            cost[pos] + ImplodeMatchBits(options.dictBits, longest.length, longest.distance),
+            ImplodeToken::Match(longest.length, longest.distance));
+      pos += longest.length - 1;
+      continue;
+    }
+    uint32_t length = kImplodeMinMatch;
+    for (const MatchFinder::Match& m : found) {
+      for (; length <= m.length; ++length) {
+        // The 2-byte candidate may lie beyond a longer one's reach and the other way round.
+        if (length == 2 && m.length != 2 && m.distance > kImplodeMaxShortDistance) continue;
+        relax(pos + length, cost[pos] + ImplodeMatchBits(options.dictBits, length, m.distance),
+              ImplodeToken::Match(length, m.distance));
+      }
+    }
+  }
+  size_t count = 0;
+  for (size_t at = size; at > 0; at -= step[at].length) ++count;
+  tokens->resize(count);
+  for (size_t at = size; at > 0; at -= step[at].length) tokens->at(--count) = step[at];
+  return true;
+}
+
+bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,
+                   std::vector<uint8_t>* out) {
+  std::vector<ImplodeToken> tokens;
+  bool parsed = options.parser == ImplodeParser::kOptimal
+                    ? ImplodeParseOptimal(data, size, options, &tokens)
+                    : ImplodeParseLazy(data, size, options, &tokens);
+  return parsed && ImplodeEncode(tokens, options, out);
+}

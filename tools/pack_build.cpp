@@ -1,0 +1,258 @@
+#include "tools/pack_build.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "payload/archive_format.h"
+#include "tools/pack_io.h"
+#include "tools/pack_names.h"
+
+namespace {
+
+constexpr uint64_t kMaxEntryLength = 0x7FFFFFFF;
+// The setup computes its progress as bytes read x 100 in 32-bit arithmetic.
+constexpr uint64_t kMeterSafePayload = 21474836;
+
+std::string JoinPath(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  return a + "/" + b;
+}
+
+struct Listing {
+  std::vector<std::string> files;
+  std::vector<std::string> directories;
+};
+
+bool ListDirectory(const std::string& fullPath, const std::string& relativePath, Listing* out,
+                   std::string* error) {
+  DIR* dir = opendir(fullPath.c_str());
+  if (dir == nullptr) {
+    *error = "cannot read directory " + fullPath + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<std::string> names;
+  errno = 0;
+  while (dirent* e = readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      names.push_back(e->d_name);
+  }
+  bool readFailed = errno != 0;
+  closedir(dir);
+  if (readFailed) {
+    *error = "cannot read directory " + fullPath;
+    return false;
+  }
+  std::sort(names.begin(), names.end());  // bytewise: char_traits<char> compares unsigned
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    std::string relative = JoinPath(relativePath, name);
+    std::string why;
+    if (!CheckNameComponent(name, &why)) {
+      *error = "refusing \"" + relative + "\": " + why;
+      return false;
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (SameNameIgnoringCase(names[j], name)) {
+        *error = "refusing \"" + relative + "\": differs from \"" +
+                 JoinPath(relativePath, names[j]) + "\" only in case, which Windows treats as " +
+                 "the same name";
+        return false;
+      }
+    }
+    struct stat st;
+    std::string full = fullPath + "/" + name;
+    if (lstat(full.c_str(), &st) != 0) {
+      *error = "cannot examine " + full + ": " + std::strerror(errno);
+      return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      *error = "refusing \"" + relative + "\": symbolic links are not packed (replace it by " +
+               "the file or directory it points to)";
+      return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      out->directories.push_back(name);
+    } else if (S_ISREG(st.st_mode)) {
+      out->files.push_back(name);
+    } else {
+      *error = "refusing \"" + relative + "\": neither a regular file nor a directory";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WalkDirectory(const std::string& fullPath, const std::string& relativePath, PackTree* tree,
+                   std::string* error) {
+  PackDirectory here;
+  here.relativePath = relativePath;
+  here.entryPath = relativePath;
+  std::replace(here.entryPath.begin(), here.entryPath.end(), '/', '\\');
+  // The directory entry is '>' and the path; it obeys the same limit as a name.
+  if (!relativePath.empty() && 1 + here.entryPath.size() > archive::kMaxNameLength) {
+    *error = "refusing \"" + relativePath + "\": its directory entry would be longer than " +
+             std::to_string(archive::kMaxNameLength) + " characters";
+    return false;
+  }
+  Listing listing;
+  if (!ListDirectory(fullPath, relativePath, &listing, error)) return false;
+  for (const std::string& name : listing.files) {
+    PackFile f;
+    f.name = name;
+    f.relativePath = JoinPath(relativePath, name);
+    f.fullPath = fullPath + "/" + name;
+    if (name.size() > archive::kMaxNameLength) {
+      *error = "refusing \"" + f.relativePath + "\": name longer than " +
+               std::to_string(archive::kMaxNameLength) + " characters";
+      return false;
+    }
+    struct stat st;
+    if (lstat(f.fullPath.c_str(), &st) != 0) {
+      *error = "cannot examine " + f.fullPath + ": " + std::strerror(errno);
+      return false;
+    }
+    f.size = static_cast<uint64_t>(st.st_size);
+    if (f.size > kMaxEntryLength) {
+      *error = "refusing \"" + f.relativePath + "\": " + std::to_string(f.size) +
+               " bytes; an entry holds at most 2147483647";
+      return false;
+    }
+    here.files.push_back(f);
+  }
+  tree->fileCount += here.files.size();
+  tree->directories.push_back(std::move(here));
+  for (const std::string& name : listing.directories) {
+    if (!WalkDirectory(fullPath + "/" + name, JoinPath(relativePath, name), tree, error))
+      return false;
+  }
+  return true;
+}
+
+void PutName(const std::string& name, std::vector<uint8_t>* out) {
+  out->insert(out->end(), name.begin(), name.end());
+  out->push_back(0);
+}
+
+}  // namespace
+
+bool WalkSourceTree(const std::string& root, PackTree* tree, std::string* error) {
+  *tree = PackTree();
+  struct stat st;
+  if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    *error = "not a directory: " + root;
+    return false;
+  }
+  if (!WalkDirectory(root, "", tree, error)) return false;
+  if (tree->fileCount == 0) {
+    *error = "no files to pack in " + root;
+    return false;
+  }
+  return true;
+}
+
+bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset) {
+  uint8_t record[archive::kRecordSize];
+  for (size_t at = 0; at < stub.size(); at += archive::kRecordSize) {
+    size_t n = std::min(archive::kRecordSize, stub.size() - at);
+    std::memset(record, 0, sizeof record);
+    std::memcpy(record, stub.data() + at, n);
+    if (archive::IsMarkerRecord(record)) {
+      *offset = at;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
+                     const ImplodeOptions& options, std::vector<uint8_t>* out) {
+  if (data.size() > kMaxEntryLength) return false;
+  std::vector<uint8_t> packed;
+  bool compress = !store && ImplodeBuffer(data.data(), data.size(), options, &packed) &&
+                  packed.size() >= 5 && packed.size() < data.size();
+  const std::vector<uint8_t>& body = compress ? packed : data;
+  int32_t field = compress ? static_cast<int32_t>(packed.size())
+                           : archive::StoredSizeField(static_cast<uint32_t>(data.size()));
+  PutName(name, out);
+  uint8_t size[4];
+  archive::PutLE32(size, field);
+  out->insert(out->end(), size, size + 4);
+  out->insert(out->end(), body.begin(), body.end());
+  return true;
+}
+
+bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& options,
+                    PackBuildStats* stats, std::vector<std::string>* warnings, std::string* error) {
+  *stats = PackBuildStats();
+  if (!ImplodeOptionsValid(options.implode)) {
+    *error = "invalid compression options";
+    return false;
+  }
+  PackTree tree;
+  if (!WalkSourceTree(sourceDir, &tree, error)) return false;
+
+  std::vector<uint8_t> stub;
+  if (!options.stubPath.empty() && !ReadWholeFile(options.stubPath, &stub, error)) return false;
+  size_t markerAt = 0;
+  if (StubHoldsMarker(stub, &markerAt)) {
+    *error = "refusing stub " + options.stubPath + ": it holds the marker record at offset " +
+             std::to_string(markerAt) + ", where the setup would take it for the archive";
+    return false;
+  }
+  stub.resize((stub.size() + archive::kRecordSize - 1) / archive::kRecordSize *
+              archive::kRecordSize);
+  uint8_t marker[archive::kRecordSize];
+  archive::WriteMarkerRecord(marker);
+
+  AtomicOutputFile out;
+  if (!out.Open(options.output, error)) return false;
+  out.Write(stub.data(), stub.size());
+  out.Write(marker, sizeof marker);
+  uint64_t afterMarker = out.BytesWritten();
+
+  std::vector<uint8_t> entry;
+  std::vector<uint8_t> data;
+  for (const PackDirectory& dir : tree.directories) {
+    if (!dir.relativePath.empty()) {
+      entry.clear();
+      PutName(std::string(1, archive::kDirectoryPrefix) + dir.entryPath, &entry);
+      out.Write(entry.data(), entry.size());
+      ++stats->directories;
+    }
+    for (const PackFile& f : dir.files) {
+      if (!ReadWholeFile(f.fullPath, &data, error)) return false;
+      bool store = false;
+      for (const std::string& glob : options.storeGlobs)
+        store = store || MatchGlob(glob, f.relativePath) || MatchGlob(glob, f.name);
+      entry.clear();
+      if (!AppendFileEntry(f.name, data, store, options.implode, &entry)) {
+        *error = "refusing \"" + f.relativePath + "\": it grew beyond 2147483647 bytes";
+        return false;
+      }
+      if (archive::IsCompressedSize(archive::GetLE32(entry.data() + f.name.size() + 1)))
+        ++stats->compressed;
+      out.Write(entry.data(), entry.size());
+      ++stats->files;
+      stats->bytesIn += data.size();
+      if (HasNonAsciiBytes(f.relativePath)) {
+        warnings->push_back("\"" + f.relativePath +
+                            "\" has non-ASCII bytes; the setup creates it through the ANSI "
+                            "code page of the target machine");
+      }
+    }
+  }
+  const uint8_t end = 0;
+  out.Write(&end, 1);
+  stats->payloadBytes = out.BytesWritten() - afterMarker;
+  stats->bytesOut = out.BytesWritten();
+  if (stats->payloadBytes > kMeterSafePayload) {
+    warnings->push_back("the archive holds " + std::to_string(stats->payloadBytes) +
+                        " bytes; the setup's progress meter is exact only up to " +
+                        std::to_string(kMeterSafePayload));
+  }
+  return out.Commit(error);
+}

@@ -1,0 +1,70 @@
+// Building a setup file: the stub, the marker and an archive of a source tree.
+#ifndef TSARIN_TOOLS_PACK_BUILD_H
+#define TSARIN_TOOLS_PACK_BUILD_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/implode.h"
+
+struct PackFile {
+  std::string name;          // as stored in the archive
+  std::string relativePath;  // from the source directory, '/' between levels
+  std::string fullPath;
+  uint64_t size = 0;
+};
+
+struct PackDirectory {
+  std::string relativePath;  // '/' between levels; empty for the source directory itself
+  std::string entryPath;     // the directory entry's path: backslashes between levels
+  std::vector<PackFile> files;
+};
+
+// The source tree in archive order: the source directory itself first, then every
+// sub-directory depth first; names sorted bytewise at every level.
+struct PackTree {
+  std::vector<PackDirectory> directories;
+  size_t fileCount = 0;
+};
+
+// Walks root. Fails, naming the offender, on a name the setup could not install (see
+// CheckNameComponent), a name or directory entry over 260 characters, two names in one
+// directory that differ only in case (Windows would make them one file), a symbolic link
+// (refused, never followed or skipped), anything that is neither a file nor a directory, and
+// a file of 2^31 bytes or more.
+bool WalkSourceTree(const std::string& root, PackTree* tree, std::string* error);
+
+// True when the stub, padded with zeros to a multiple of 16 bytes, holds a record the setup
+// would take for the marker; *offset is then that record's offset.
+bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset);
+
+// Appends one file entry: the data compressed when that makes it smaller and the stream is
+// 5 bytes or more (the setup refuses shorter streams), stored otherwise or when store is set.
+// Returns false for data of 2^31 bytes or more.
+bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
+                     const ImplodeOptions& options, std::vector<uint8_t>* out);
+
+struct PackBuildOptions {
+  std::string output;
+  std::string stubPath;  // empty: no stub
+  ImplodeOptions implode;
+  std::vector<std::string> storeGlobs;
+};
+
+struct PackBuildStats {
+  size_t files = 0;
+  size_t directories = 0;  // directory entries written
+  size_t compressed = 0;
+  uint64_t bytesIn = 0;       // sum of the files' lengths
+  uint64_t bytesOut = 0;      // length of the setup file written
+  uint64_t payloadBytes = 0;  // bytes after the marker
+};
+
+// Builds the setup file. Nothing is left under options.output unless it succeeds. Warnings
+// (things that work but deserve a look) are appended to *warnings.
+bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& options,
+                    PackBuildStats* stats, std::vector<std::string>* warnings, std::string* error);
+
+#endif  // TSARIN_TOOLS_PACK_BUILD_H

@@ -1,0 +1,229 @@
+// tsarin-pack: builds setup files (stub + marker + archive), lists and checks them, and
+// compresses or decompresses single implode streams.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "payload/archive_format.h"
+#include "tools/implode.h"
+#include "tools/pack_build.h"
+#include "tools/pack_extract.h"
+#include "tools/pack_io.h"
+#include "tools/pack_read.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage:\n"
+    "  tsarin-pack build -o OUT [--stub STUB] [--literal-mode 0|1] [--dict-bits 4|5|6]\n"
+    "                    [--optimal] [--store GLOB]... SOURCE_DIR\n"
+    "      Writes STUB (none if not given) padded with zeros to a multiple of 16 bytes, the\n"
+    "      marker, and an archive of SOURCE_DIR: its files, then each sub-directory depth\n"
+    "      first, names sorted bytewise. A file is compressed when that makes it smaller and\n"
+    "      stored otherwise. Defaults: --literal-mode 0, --dict-bits 6, lazy matching;\n"
+    "      --optimal finds the smallest stream (slower).\n"
+    "      --store GLOB stores matching files uncompressed. GLOB is a shell pattern (* ? [..])\n"
+    "      matched against the file's path relative to SOURCE_DIR with '/' between levels and\n"
+    "      against its bare name; '*' also matches '/'. May be given several times.\n"
+    "      Refused, with no OUT left behind: names Windows cannot create or the setup cannot\n"
+    "      install safely, names over 260 characters, names differing only in case, symbolic\n"
+    "      links, files of 2^31 bytes or more, a tree without files, and a stub holding the\n"
+    "      marker record.\n"
+    "  tsarin-pack list SETUP\n"
+    "      One line per entry (kind, name, stored/compressed, size field), then totals.\n"
+    "  tsarin-pack test SETUP\n"
+    "      Reads every entry as the setup does and decodes every compressed one; exit 0 when\n"
+    "      all is sound, else 1 with a message naming the damaged entry.\n"
+    "  tsarin-pack implode [--literal-mode M] [--dict-bits B] [--lazy|--optimal] IN OUT\n"
+    "      Compresses IN into one raw stream.\n"
+    "  tsarin-pack explode IN OUT\n"
+    "      Decodes one raw stream; writes what the decoder wrote and exits with its result\n"
+    "      code (0 ok, 1 bad dictionary byte, 2 bad literal mode, 3 too short, 4 truncated).\n"
+    "  tsarin-pack extract ...\n"
+    "      Installs a setup file's payload through the install engine.\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tsarin-pack: %s\n", message.c_str());
+  return 1;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "tsarin-pack: %s\n(tsarin-pack --help shows the usage)\n", message.c_str());
+  return 2;
+}
+
+// Parses the value of --literal-mode or --dict-bits.
+bool ParseChoice(const char* text, int low, int high, int* out) {
+  if (text == nullptr || std::strlen(text) != 1 || text[0] < '0' + low || text[0] > '0' + high)
+    return false;
+  *out = text[0] - '0';
+  return true;
+}
+
+// Handles the options shared by build and implode; true when argv[*i] was one of them.
+bool ParseImplodeOption(int argc, char** argv, int* i, ImplodeOptions* options, bool* bad) {
+  std::string arg = argv[*i];
+  const char* value = *i + 1 < argc ? argv[*i + 1] : nullptr;
+  if (arg == "--literal-mode") {
+    if (!ParseChoice(value, 0, 1, &options->literalMode)) *bad = true;
+    ++*i;
+    return true;
+  }
+  if (arg == "--dict-bits") {
+    if (!ParseChoice(value, 4, 6, &options->dictBits)) *bad = true;
+    ++*i;
+    return true;
+  }
+  if (arg == "--optimal") {
+    options->parser = ImplodeParser::kOptimal;
+    return true;
+  }
+  if (arg == "--lazy") {
+    options->parser = ImplodeParser::kLazy;
+    return true;
+  }
+  return false;
+}
+
+int RunBuild(int argc, char** argv) {
+  PackBuildOptions options;
+  std::string source;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool bad = false;
+    if (ParseImplodeOption(argc, argv, &i, &options.implode, &bad)) {
+      if (bad) return UsageError("bad value for " + arg);
+    } else if (arg == "-o" || arg == "--stub" || arg == "--store") {
+      if (i + 1 >= argc) return UsageError(arg + " needs a value");
+      std::string value = argv[++i];
+      if (arg == "-o") options.output = value;
+      if (arg == "--stub") options.stubPath = value;
+      if (arg == "--store") options.storeGlobs.push_back(value);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else if (source.empty()) {
+      source = arg;
+    } else {
+      return UsageError("more than one SOURCE_DIR");
+    }
+  }
+  if (options.output.empty()) return UsageError("build needs -o OUT");
+  if (source.empty()) return UsageError("build needs a SOURCE_DIR");
+  PackBuildStats stats;
+  std::vector<std::string> warnings;
+  std::string error;
+  bool ok = BuildSetupFile(source, options, &stats, &warnings, &error);
+  for (const std::string& w : warnings)
+    std::fprintf(stderr, "tsarin-pack: warning: %s\n", w.c_str());
+  if (!ok) return Fail(error);
+  std::printf("%s: %zu files (%zu compressed), %zu directories, %llu bytes in, %llu bytes out\n",
+              options.output.c_str(), stats.files, stats.compressed, stats.directories,
+              static_cast<unsigned long long>(stats.bytesIn),
+              static_cast<unsigned long long>(stats.bytesOut));
+  return 0;
+}
+
+int RunList(int argc, char** argv) {
+  if (argc != 2) return UsageError("list needs exactly one SETUP");
+  std::vector<uint8_t> file;
+  std::string error;
+  if (!ReadWholeFile(argv[1], &file, &error)) return Fail(error);
+  ArchiveReader reader(file.data(), file.size());
+  if (!reader.FindMarker(&error)) return Fail(std::string(argv[1]) + ": " + error);
+  size_t files = 0, directories = 0, compressed = 0;
+  uint64_t dataBytes = 0;
+  for (;;) {
+    ArchiveEntry e;
+    if (!reader.Next(&e, &error)) return Fail(std::string(argv[1]) + ": " + error);
+    if (e.kind == ArchiveEntry::Kind::kEnd) break;
+    if (e.kind == ArchiveEntry::Kind::kDirectory) {
+      std::printf("dir\t>%s\n", e.name.c_str());
+      ++directories;
+      continue;
+    }
+    bool packed = archive::IsCompressedSize(e.sizeField);
+    std::printf("file\t%s\t%s\t%ld\n", e.name.c_str(), packed ? "compressed" : "stored",
+                static_cast<long>(e.sizeField));
+    ++files;
+    compressed += packed ? 1 : 0;
+    dataBytes += e.dataLength;
+  }
+  std::printf(
+      "total\t%zu files (%zu compressed, %zu stored), %zu directories, %llu data bytes, "
+      "marker at offset %zu\n",
+      files, compressed, files - compressed, directories,
+      static_cast<unsigned long long>(dataBytes), reader.MarkerOffset());
+  return 0;
+}
+
+int RunTest(int argc, char** argv) {
+  if (argc != 2) return UsageError("test needs exactly one SETUP");
+  std::vector<uint8_t> file;
+  std::string error;
+  if (!ReadWholeFile(argv[1], &file, &error)) return Fail(error);
+  ArchiveTotals totals;
+  if (!TestSetupFile(file.data(), file.size(), &totals, &error))
+    return Fail(std::string(argv[1]) + ": " + error);
+  std::printf(
+      "%s: OK: %zu files (%zu compressed), %zu directories, %llu bytes unpacked, marker "
+      "at offset %zu\n",
+      argv[1], totals.files, totals.compressed, totals.directories,
+      static_cast<unsigned long long>(totals.unpackedBytes), totals.markerOffset);
+  return 0;
+}
+
+int RunImplode(int argc, char** argv) {
+  ImplodeOptions options;
+  std::vector<std::string> paths;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool bad = false;
+    if (ParseImplodeOption(argc, argv, &i, &options, &bad)) {
+      if (bad) return UsageError("bad value for " + arg);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else {
+      paths.push_back(arg);
+    }
+  }
+  if (paths.size() != 2) return UsageError("implode needs IN and OUT");
+  std::vector<uint8_t> in, out;
+  std::string error;
+  if (!ReadWholeFile(paths[0], &in, &error)) return Fail(error);
+  if (!ImplodeBuffer(in.data(), in.size(), options, &out)) return Fail("invalid options");
+  if (!WriteWholeFile(paths[1], out, &error)) return Fail(error);
+  return 0;
+}
+
+int RunExplodeCommand(int argc, char** argv) {
+  if (argc != 3) return UsageError("explode needs IN and OUT");
+  std::vector<uint8_t> in, out;
+  std::string error;
+  if (!ReadWholeFile(argv[1], &in, &error)) return Fail(error);
+  ExplodeRun run = RunExplode(in.data(), in.size(), &out);
+  if (!WriteWholeFile(argv[2], out, &error)) return Fail(error);
+  return run.result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "build") return RunBuild(argc - 1, argv + 1);
+  if (command == "list") return RunList(argc - 1, argv + 1);
+  if (command == "test") return RunTest(argc - 1, argv + 1);
+  if (command == "implode") return RunImplode(argc - 1, argv + 1);
+  if (command == "explode") return RunExplodeCommand(argc - 1, argv + 1);
+  if (command == "extract") return RunExtractCommand(argc - 1, argv + 1);
+  return UsageError("unknown command " + command);
+}

@@ -52,4 +52,15 @@ struct InstallContext {
 
 extern InstallContext installContext;
 
+// The fatal-error report of an install attempt, in this order: the message box with text under
+// the caption "Tessarin Setup Error", the status line "Installation not successful.", and the
+// focus (with the mouse pointer) on the Abort button. The failing operation calls it; its
+// callers only stop.
+void ReportSetupError(const char* text);
+// ReportSetupError with "Incomplete or damaged installation file!".
+void ReportDamagedArchive();
+
+// Caption of every message box of an install attempt.
+extern const char kSetupErrorCaption[];
+
 #endif  // TSARIN_SETUP_INSTALL_CONTEXT_H

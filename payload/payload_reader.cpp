@@ -1,0 +1,116 @@
+#include "payload/payload_reader.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "payload/archive_format.h"
+#include "setup/install_context.h"
+#include "shell/fs_platform.h"
+
+bool FindPayload() {
+  InstallContext& ctx = installContext;
+  ctx.payloadFile = FsOpenRead(ctx.modulePath);
+  if (ctx.payloadFile == nullptr) {
+    ReportDamagedArchive();
+    return false;
+  }
+  // Only whole records at multiples of 16 are examined; a trailing part-record ends the search
+  // like the end of the file.
+  char* record = ctx.workBuffer.text;
+  for (;;) {
+    if (std::fread(record, 1, archive::kRecordSize, ctx.payloadFile) != archive::kRecordSize) {
+      std::fclose(ctx.payloadFile);
+      ctx.payloadFile = nullptr;
+      ReportDamagedArchive();
+      return false;
+    }
+    if (archive::IsMarkerRecord(record)) return true;
+  }
+}
+
+bool MeasurePayload() {
+  InstallContext& ctx = installContext;
+  long position = std::ftell(ctx.payloadFile);
+  long length = -1;
+  if (position >= 0 && std::fseek(ctx.payloadFile, 0, SEEK_END) == 0) {
+    length = std::ftell(ctx.payloadFile);
+  }
+  if (length < position || std::fseek(ctx.payloadFile, position, SEEK_SET) != 0 ||
+      length - position > INT32_MAX) {
+    ReportDamagedArchive();
+    return false;
+  }
+  ctx.payloadTotal = static_cast<int32_t>(length - position);
+  return true;
+}
+
+bool ReadEntryName(char* buffer) {
+  InstallContext& ctx = installContext;
+  for (size_t i = 0;; ++i) {
+    int c = std::fgetc(ctx.payloadFile);
+    if (c == EOF) {
+      ReportDamagedArchive();
+      return false;
+    }
+    buffer[i] = static_cast<char>(c);
+    ++ctx.bytesConsumed;
+    if (c == 0) return true;
+    // The name has no room for a 261st character: stop without a word, leaving the status line
+    // and the meter as they are.
+    if (i >= archive::kMaxNameLength) return false;
+  }
+}
+
+bool ReadEntrySize() {
+  InstallContext& ctx = installContext;
+  uint8_t field[4];
+  if (std::fread(field, 1, sizeof field, ctx.payloadFile) != sizeof field) {
+    ReportDamagedArchive();
+    return false;
+  }
+  ctx.entryRemaining = archive::GetLE32(field);
+  ctx.bytesConsumed += 4;
+  // The one size field whose length has no positive counterpart: no entry can be that long.
+  if (ctx.entryRemaining == INT32_MIN) {
+    ReportDamagedArchive();
+    return false;
+  }
+  return true;
+}
+
+bool DiscardEntryRest() {
+  InstallContext& ctx = installContext;
+  while (ctx.entryRemaining != 0) {
+    ctx.lastBlockSize = ctx.entryRemaining < static_cast<int32_t>(archive::kBlockSize)
+                            ? ctx.entryRemaining
+                            : static_cast<int32_t>(archive::kBlockSize);
+    size_t block = static_cast<size_t>(ctx.lastBlockSize);
+    if (std::fread(ctx.workBuffer.text, 1, block, ctx.payloadFile) != block) return false;
+    AdvanceProgress();
+  }
+  return true;
+}
+
+bool SkipEntry() {
+  InstallContext& ctx = installContext;
+  ctx.setupDialog->ShowStatus(kIdStatus, "");
+  // Stored and compressed entries are skipped alike (INT32_MIN was refused by ReadEntrySize).
+  ctx.entryRemaining = std::abs(ctx.entryRemaining);
+  if (!DiscardEntryRest()) {
+    ReportDamagedArchive();
+    return false;
+  }
+  return true;
+}
+
+void AdvanceProgress() {
+  InstallContext& ctx = installContext;
+  ctx.entryRemaining -= ctx.lastBlockSize;
+  ctx.bytesConsumed += ctx.lastBlockSize;
+  // 64-bit product: bytesConsumed * 100 overflows 32 bits beyond 21474836 bytes.
+  int64_t percent = ctx.payloadTotal > 0 ? int64_t{ctx.bytesConsumed} * 100 / ctx.payloadTotal : 0;
+  if (percent < 1) percent = 1;
+  if (percent > 99) percent = 99;
+  ctx.setupDialog->SetMeterPos(static_cast<int32_t>(percent));
+}

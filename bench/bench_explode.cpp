@@ -1,0 +1,300 @@
+// Decoder benchmark: throughput of ExplodeStream on a corpus of text, executables and an
+// uncompressed bitmap, next to zlib's inflate and libdeflate decompressing the same data, and
+// the compressed sizes of our implode against gzip -9, zlib and libdeflate.
+//
+//   bench-explode [repetitions]     (default 7; the best repetition counts)
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "payload/explode.h"
+#include "tools/implode.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Item {
+  std::string name;
+  Bytes data;
+};
+
+bool ReadFile(const std::string& path, Bytes* out) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  uint8_t buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) out->insert(out->end(), buffer, buffer + n);
+  fclose(f);
+  return true;
+}
+
+// All regular (not symlinked) license texts, in name order, as one text.
+Item LicenseTexts() {
+  Item item{"licenses", {}};
+  const std::string dir = "/usr/share/common-licenses/";
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      struct stat st;
+      if (lstat((dir + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        names.push_back(e->d_name);
+      }
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) ReadFile(dir + name, &item.data);
+  return item;
+}
+
+// A deterministic 800x600 24-bit BMP that looks like a dialog screenshot: gradient title bar,
+// flat panels with borders, a filled circle, text-like stripes and a dithered photo area.
+Item Bitmap() {
+  const int width = 800, height = 600, rowBytes = width * 3;
+  Item item{"bitmap.bmp", Bytes(54 + rowBytes * height)};
+  uint8_t* h = item.data.data();
+  auto put32 = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  h[0] = 'B', h[1] = 'M';
+  put32(2, static_cast<uint32_t>(item.data.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, width);
+  put32(22, height);
+  h[26] = 1, h[28] = 24;
+  put32(34, rowBytes * height);
+  uint32_t seed = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t r = 192, g = 192, b = 192;  // face colour
+      const int top = height - 1 - y;
+      if (top < 30) {
+        r = 0, g = 0, b = static_cast<uint8_t>(128 + x * 127 / width);
+      } else if (x > 40 && x < 380 && top > 60 && top < 400) {
+        const bool border = x == 41 || x == 379 || top == 61 || top == 399;
+        r = g = b = border ? 128 : 255;
+        if (!border && top % 18 < 10 && (x / 7 + top / 18) % 9 != 0 && x < 200 + top % 150) {
+          r = g = b = 0;  // text
+        }
+      } else if ((x - 600) * (x - 600) + (top - 200) * (top - 200) < 90 * 90) {
+        r = 200, g = 40, b = 40;
+      } else if (x > 420 && x < 780 && top > 330 && top < 580) {
+        seed = seed * 1103515245u + 12345u;
+        const int noise = static_cast<int>(seed >> 28) - 8;
+        r = static_cast<uint8_t>(std::clamp(x / 4 + noise, 0, 255));
+        g = static_cast<uint8_t>(std::clamp(top / 3 + noise, 0, 255));
+        b = static_cast<uint8_t>(std::clamp(128 + noise * 2, 0, 255));
+      }
+      uint8_t* p = h + 54 + y * rowBytes + x * 3;
+      p[0] = b, p[1] = g, p[2] = r;
+    }
+  }
+  return item;
+}
+
+template <typename F>
+double BestSeconds(int repetitions, F&& run) {
+  double best = 1e30;
+  for (int i = 0; i < repetitions; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+// Memory-to-memory callbacks, as cheap as the caller's side can be.
+struct Memory {
+  const uint8_t* in;
+  size_t inSize;
+  size_t inPos;
+  uint8_t* out;
+  size_t outCapacity;
+  size_t outPos;
+};
+
+uint32_t ReadMemory(char* buffer, uint32_t* size, void* param) {
+  Memory* m = static_cast<Memory*>(param);
+  const size_t n = std::min<size_t>(*size, m->inSize - m->inPos);
+  memcpy(buffer, m->in + m->inPos, n);
+  m->inPos += n;
+  return static_cast<uint32_t>(n);
+}
+
+void WriteMemory(char* buffer, uint32_t* count, void* param) {
+  Memory* m = static_cast<Memory*>(param);
+  const size_t n = std::min<size_t>(*count, m->outCapacity - m->outPos);
+  memcpy(m->out + m->outPos, buffer, n);
+  m->outPos += n;
+}
+
+size_t GzipSize(const Bytes& data) {
+  char path[] = "/tmp/bench-explode-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return 0;
+  const bool written = write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  close(fd);
+  size_t size = 0;
+  if (written) {
+    const std::string command = std::string("gzip -9 -n -c ") + path + " | wc -c";
+    if (FILE* p = popen(command.c_str(), "r")) {
+      unsigned long n = 0;
+      if (fscanf(p, "%lu", &n) == 1) size = n;
+      pclose(p);
+    }
+  }
+  unlink(path);
+  return size;
+}
+
+struct Result {
+  std::string name;
+  size_t size = 0;
+  size_t implodeLazy[2] = {};
+  size_t implodeOptimal[2] = {};
+  size_t gzip = 0, zlib = 0, libdeflate = 0;
+  double explodeSeconds[2] = {};
+  double zlibSeconds = 0, libdeflateSeconds = 0;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+  fprintf(stderr, "bench-explode: %s\n", what.c_str());
+  exit(1);
+}
+
+Result Measure(const Item& item, int repetitions, ExplodeWorkArea* work) {
+  Result r;
+  r.name = item.name;
+  r.size = item.data.size();
+  Bytes out(item.data.size());
+
+  for (int mode = 0; mode <= 1; ++mode) {
+    ImplodeOptions options;
+    options.literalMode = mode;
+    options.dictBits = 6;
+    Bytes lazy, optimal;
+    options.parser = ImplodeParser::kLazy;
+    if (!ImplodeBuffer(item.data.data(), item.data.size(), options, &lazy)) Fail("implode");
+    options.parser = ImplodeParser::kOptimal;
+    if (!ImplodeBuffer(item.data.data(), item.data.size(), options, &optimal)) Fail("implode");
+    r.implodeLazy[mode] = lazy.size();
+    r.implodeOptimal[mode] = optimal.size();
+    // Time the smaller streams, the ones a packer would ship.
+    const Bytes& stream = optimal;
+    int32_t result = -1;
+    Memory m{};
+    r.explodeSeconds[mode] = BestSeconds(repetitions, [&] {
+      m = Memory{stream.data(), stream.size(), 0, out.data(), out.size(), 0};
+      result = ExplodeStream(ReadMemory, WriteMemory, work, &m);
+    });
+    if (result != kExplodeOk || m.outPos != out.size() || out != item.data) {
+      Fail("explode round trip failed on " + item.name);
+    }
+  }
+
+  Bytes z(compressBound(item.data.size()));
+  uLongf zSize = z.size();
+  if (compress2(z.data(), &zSize, item.data.data(), item.data.size(), 9) != Z_OK) Fail("zlib");
+  r.zlib = zSize;
+  r.zlibSeconds = BestSeconds(repetitions, [&] {
+    uLongf outSize = out.size();
+    if (uncompress(out.data(), &outSize, z.data(), zSize) != Z_OK) Fail("inflate");
+  });
+  if (out != item.data) Fail("inflate round trip");
+
+  libdeflate_compressor* c = libdeflate_alloc_compressor(12);
+  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+  Bytes ld(libdeflate_deflate_compress_bound(c, item.data.size()));
+  r.libdeflate =
+      libdeflate_deflate_compress(c, item.data.data(), item.data.size(), ld.data(), ld.size());
+  if (r.libdeflate == 0) Fail("libdeflate compress");
+  r.libdeflateSeconds = BestSeconds(repetitions, [&] {
+    if (libdeflate_deflate_decompress(d, ld.data(), r.libdeflate, out.data(), out.size(),
+                                      nullptr) != LIBDEFLATE_SUCCESS) {
+      Fail("libdeflate decompress");
+    }
+  });
+  if (out != item.data) Fail("libdeflate round trip");
+  libdeflate_free_compressor(c);
+  libdeflate_free_decompressor(d);
+
+  r.gzip = GzipSize(item.data);
+  return r;
+}
+
+double MBps(size_t bytes, double seconds) {
+  return seconds > 0 ? bytes / seconds / 1e6 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+  std::vector<Item> corpus;
+  corpus.push_back(LicenseTexts());
+  for (const char* path : {"/usr/bin/bash", "/lib/x86_64-linux-gnu/libc.so.6"}) {
+    Item item{strrchr(path, '/') + 1, {}};
+    if (ReadFile(path, &item.data)) corpus.push_back(std::move(item));
+  }
+  corpus.push_back(Bitmap());
+
+  auto work = std::make_unique<ExplodeWorkArea>();
+  std::vector<Result> results;
+  Result total;
+  total.name = "total";
+  for (const Item& item : corpus) {
+    if (item.data.empty()) continue;
+    results.push_back(Measure(item, repetitions, work.get()));
+    const Result& r = results.back();
+    total.size += r.size;
+    for (int m = 0; m < 2; ++m) {
+      total.implodeLazy[m] += r.implodeLazy[m];
+      total.implodeOptimal[m] += r.implodeOptimal[m];
+      total.explodeSeconds[m] += r.explodeSeconds[m];
+    }
+    total.gzip += r.gzip;
+    total.zlib += r.zlib;
+    total.libdeflate += r.libdeflate;
+    total.zlibSeconds += r.zlibSeconds;
+    total.libdeflateSeconds += r.libdeflateSeconds;
+  }
+  results.push_back(total);
+
+  printf("Compressed sizes in bytes (implode: dictionary byte 6; m0/m1 = literal mode 0/1)\n");
+  printf("%-12s %10s %10s %10s %10s %10s %10s %10s %10s %8s\n", "file", "size", "m0 lazy",
+         "m0 optimal", "m1 lazy", "m1 optimal", "gzip -9", "zlib 9", "libdefl 12", "m0opt/gz");
+  for (const Result& r : results) {
+    printf("%-12s %10zu %10zu %10zu %10zu %10zu %10zu %10zu %10zu %8.3f\n", r.name.c_str(), r.size,
+           r.implodeLazy[0], r.implodeOptimal[0], r.implodeLazy[1], r.implodeOptimal[1], r.gzip,
+           r.zlib, r.libdeflate, r.gzip ? static_cast<double>(r.implodeOptimal[0]) / r.gzip : 0.0);
+  }
+
+  printf("\nDecompression, MB/s of output (best of %d; implode streams from the optimal parser)\n",
+         repetitions);
+  printf("%-12s %9s %9s %9s %9s   %8s %8s %8s %8s\n", "file", "explode0", "explode1", "zlib",
+         "libdefl", "e0/zlib", "e0/ldefl", "e1/zlib", "e1/ldefl");
+  for (const Result& r : results) {
+    const double e0 = MBps(r.size, r.explodeSeconds[0]);
+    const double e1 = MBps(r.size, r.explodeSeconds[1]);
+    const double z = MBps(r.size, r.zlibSeconds);
+    const double l = MBps(r.size, r.libdeflateSeconds);
+    printf("%-12s %9.1f %9.1f %9.1f %9.1f   %8.3f %8.3f %8.3f %8.3f\n", r.name.c_str(), e0, e1, z,
+           l, e0 / z, e0 / l, e1 / z, e1 / l);
+  }
+  return 0;
+}

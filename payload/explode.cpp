@@ -362,7 +362,7 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
     } else {
       const uint32_t length = symbol - (kFirstMatchSymbol - 2);
       const uint32_t distance = DecodeDistance(work, length);
-      if (distance == 0) return kDecodeFailed;
+      EXPLODE_CHECK(distance != 0, kDecodeFailed);
       // Distances are at most 4096 and the position at least 4096, so the source stays inside
       // the window; byte by byte, so that a distance shorter than the length repeats.
       uint8_t* out = work->window + work->outputPos;

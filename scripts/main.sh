@@ -1,11 +1,87 @@
 #!/usr/bin/env bash
-# Builds everything and packs the sample product into a setup file.
+# The README's main command: builds everything, packs the sample product into TSARIN.EXE and
+# runs it under Wine.
+#   - With a display (DISPLAY is set) the setup opens there for you to use; when it closes,
+#     the command shows what was installed.
+#   - Without one, the end-to-end robot drives a standard install under Xvfb, and the command
+#     shows what was installed and where the screenshots are.
+# Build output goes to build/main.log; only the useful lines are printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 jobs=$(nproc)
-cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build/native" -j"$jobs" >/dev/null
-cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$root/build/win32" -j"$jobs" >/dev/null
+log=$root/build/main.log
+mkdir -p "$root/build"
+: >"$log"
+
+quiet() {
+  if ! "$@" >>"$log" 2>&1; then
+    echo "failed: $*" >&2
+    tail -n 30 "$log" >&2
+    exit 1
+  fi
+}
+
+echo "Building (native and Win32; log in build/main.log) ..."
+quiet cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release -DTSARIN_BENCH=OFF
+quiet cmake --build "$root/build/native" -j"$jobs" --target tsarin-pack
+pack=$root/build/native/tools/tsarin-pack
+quiet cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$pack"
+quiet cmake --build "$root/build/win32" -j"$jobs"
+quiet cmake --build "$root/build/native" -j"$jobs"
+
+setup=$root/build/win32/samples/TSARIN.EXE
+if [ ! -f "$setup" ]; then
+  echo "No setup file was made: the setup program (target tsarin-setup) is not part of this build." >&2
+  exit 1
+fi
+echo "Setup file: $setup ($(stat -c %s "$setup") bytes)"
+echo "  $(cat "$root/build/win32/samples/TSARIN.pack.txt")"
+
+e2e=$root/build/win32/tests/e2e
+prefix_of_run=""
+status=0
+
+if [ -n "${DISPLAY:-}" ]; then
+  # A person at the screen: run the setup in a prefix of its own and let them use it.
+  prefix=$root/build/win32/main-prefix
+  echo "Starting the setup on display $DISPLAY (Wine prefix $prefix) ..."
+  "$root/scripts/wine-run.sh" "$prefix" "$setup" >>"$log" 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+  prefix_of_run=$prefix
+else
+  echo "No display: the robot drives a standard install under Xvfb ..."
+  if E2E_KEEP_PREFIX=1 bash "$root/tests/e2e/run-scenario.sh" standard "$e2e/tsarin-robot.exe" \
+    "$setup" "$root/build/win32/samples/product" "$e2e" "$root" >"$e2e/main-run.txt" 2>&1; then
+    echo "  $(grep -c '^  ok' "$e2e/main-run.txt") checks passed ($e2e/main-run.txt)"
+  else
+    status=1
+    echo "  the robot reported failures:"
+    grep -E '^  FAIL' "$e2e/main-run.txt" | sed 's/^/  /' || tail -n 20 "$e2e/main-run.txt"
+  fi
+  prefix_of_run=$e2e/work/standard/prefix
+fi
+
+# What the install left behind, read from the prefix.
+installed=$prefix_of_run/drive_c/Program\ Files/TSarin
+if [ -d "$installed" ]; then
+  echo "Installed into C:\\Program Files\\TSarin ($installed):"
+  echo "  $(find "$installed" -maxdepth 1 -type f | wc -l) files in the base directory," \
+    "$(find "$installed/Profiles" -type f 2>/dev/null | wc -l) in Profiles," \
+    "$(find "$installed/Textures" -type f 2>/dev/null | wc -l) in Textures," \
+    "$(du -sh "$installed" | cut -f1) in all"
+  links=$(find "$prefix_of_run/drive_c" -type d -path '*Start Menu/Programs/Tessarin' -print -quit)
+  if [ -n "$links" ]; then
+    echo "  Start-menu folder $(basename "$links"): $(cd "$links" && ls | paste -sd ',' | sed 's/,/, /g')"
+  fi
+  WINEPREFIX=$prefix_of_run wineserver -w 2>/dev/null || true
+  awk '/^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Tessarin\]/{on=1; next}
+       /^\[/{on=0} on && /^"/{print "  registry: " $0}' "$prefix_of_run/system.reg"
+else
+  echo "Nothing was installed into C:\\Program Files\\TSarin."
+fi
+for f in "$e2e"/screenshots/standard-*.png; do
+  [ -e "$f" ] && [ -z "${DISPLAY:-}" ] && echo "Screenshot: $f"
+done
+exit $status

@@ -13,8 +13,9 @@ cmake --build "$root/build/native-asan" -j"$jobs" >/dev/null
 ctest --test-dir "$root/build/native-asan" --output-on-failure -j"$jobs" || status=1
 
 echo "== Win32 tests under Wine"
+# The native packer makes TSARIN.EXE from the sample product for the end-to-end tests.
 cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$root/build/native-asan/tools/tsarin-pack" >/dev/null
 cmake --build "$root/build/win32" -j"$jobs" >/dev/null
 # shellcheck source=wine-session.sh
 source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"

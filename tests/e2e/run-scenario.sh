@@ -4,7 +4,8 @@
 # an Xvfb of its own. Answers the robot's screenshot requests with `import -window root`.
 #   run-scenario.sh SCENARIO ROBOT_EXE SETUP_EXE PRODUCT_DIR E2E_DIR SOURCE_ROOT
 # Screenshots land in E2E_DIR/screenshots/SCENARIO-NAME.png; a passing scenario's prefix is
-# removed again, a failing one's is kept under E2E_DIR/work/SCENARIO for a look.
+# removed again (unless E2E_KEEP_PREFIX is set), a failing one's is kept under
+# E2E_DIR/work/SCENARIO for a look.
 set -u
 scenario=$1 robot=$2 setup=$3 product=$4 base=$5 root=$6
 work=$base/work/$scenario
@@ -54,7 +55,7 @@ rc=$?
 kill "$helper" 2>/dev/null
 wait "$helper" 2>/dev/null
 wine_session_end
-if [ $rc -eq 0 ]; then
+if [ $rc -eq 0 ] && [ -z "${E2E_KEEP_PREFIX:-}" ]; then
   rm -rf "$work/prefix"
 else
   echo "scenario $scenario failed (exit $rc); prefix kept in $work/prefix" >&2

@@ -1,0 +1,150 @@
+// Shared by the engine tests: a real temporary directory reached as drive T: (so the engine
+// sees Windows-style paths), a tiny writer of setup files, and one install run through the
+// recording seams.
+#ifndef TSARIN_TESTS_ENGINE_ENGINE_FIXTURE_H
+#define TSARIN_TESTS_ENGINE_ENGINE_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "payload/archive_format.h"
+#include "setup/install_context.h"
+#include "setup/install_engine.h"
+#include "setup/recording_seams.h"
+#include "shell/fs_platform.h"
+#include "tools/implode.h"
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+inline Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+// Deterministic, mildly compressible content.
+inline Bytes Content(size_t size, unsigned seed) {
+  Bytes out(size);
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    out[i] = static_cast<uint8_t>((i % 7 == 0) ? (x >> 24) : 'a' + (i / 13 + seed) % 26);
+  }
+  return out;
+}
+
+// Builds a setup file: a stub, the marker at a multiple of 16, entries, the end entry, a trailer.
+class SetupWriter {
+ public:
+  explicit SetupWriter(size_t stubSize = 64) : bytes_(stubSize, 'S') {
+    bytes_.resize(bytes_.size() + 16);
+    archive::WriteMarkerRecord(bytes_.data() + stubSize);
+  }
+  SetupWriter& Name(const std::string& name) {
+    bytes_.insert(bytes_.end(), name.begin(), name.end());
+    bytes_.push_back(0);
+    return *this;
+  }
+  SetupWriter& Size(int32_t size) {
+    uint8_t field[4];
+    archive::PutLE32(field, size);
+    bytes_.insert(bytes_.end(), field, field + 4);
+    return *this;
+  }
+  SetupWriter& Raw(const Bytes& data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    return *this;
+  }
+  SetupWriter& Stored(const std::string& name, const Bytes& data) {
+    return Name(name).Size(archive::StoredSizeField(static_cast<uint32_t>(data.size()))).Raw(data);
+  }
+  SetupWriter& Compressed(const std::string& name, const Bytes& data, int literalMode = 0,
+                          int dictBits = 6, size_t extraBytes = 0) {
+    Bytes stream;
+    ImplodeOptions options;
+    options.literalMode = literalMode;
+    options.dictBits = dictBits;
+    EXPECT_TRUE(ImplodeBuffer(data.data(), data.size(), options, &stream));
+    stream.resize(stream.size() + extraBytes, 0xA5);
+    return Name(name).Size(static_cast<int32_t>(stream.size())).Raw(stream);
+  }
+  SetupWriter& Dir(const std::string& path) { return Name(">" + path); }
+  SetupWriter& End() {
+    bytes_.push_back(0);
+    return Raw(Bytes{0, 0, 0, 0, 0, 'S', 'I', 'G'});
+  }
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+// One install through the recording seams.
+struct InstallRun {
+  RecordingSurface surface;
+  RecordingDesktop desktop;
+  // The desktop calls from the opening of the uninstall key on (before it, the engine only
+  // looks up the folders it must never clear).
+  Lines DesktopCallsFromKey() const {
+    for (size_t i = 0; i < desktop.calls.size(); ++i) {
+      if (desktop.calls[i].rfind("CreateMachineKey", 0) == 0)
+        return Lines(desktop.calls.begin() + static_cast<long>(i), desktop.calls.end());
+    }
+    return {};
+  }
+  Lines StatusTexts() const {
+    Lines out;
+    for (const std::string& call : surface.calls)
+      if (call.rfind("ShowStatus(102, ", 0) == 0) out.push_back(call.substr(17, call.size() - 19));
+    return out;
+  }
+};
+
+// A temporary directory reached as drive T:. The setup file lives at T:\dist\setup.exe.
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char host[] = "/tmp/tsarin-engine-XXXXXX";
+    ASSERT_NE(mkdtemp(host), nullptr);
+    host_ = host;
+    ASSERT_TRUE(FsSetDriveRoot('T', host));
+    fs::create_directories(host_ / "dist");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(host_, ec), end; !ec && it != end; it.increment(ec))
+      if (!it->is_symlink())
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(host_, ec);
+    FsSetDriveRoot('T', nullptr);
+  }
+
+  fs::path Host(const std::string& relative) const { return host_ / relative; }
+  void WriteSetup(const Bytes& bytes) {
+    std::ofstream(Host("dist/setup.exe"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+  }
+  Bytes ReadHost(const std::string& relative) const {
+    std::ifstream in(Host(relative), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Installs the setup file into directory (the field's text) and returns the recording.
+  void Install(InstallRun& run, const std::string& directory = "T:\\out", bool developer = false,
+               bool reset = true) {
+    run.surface.directory = directory;
+    run.surface.developerChecked = developer;
+    if (reset) ResetInstallContext(&run.surface, &run.desktop, "T:\\dist\\setup.exe");
+    OnInstall();
+  }
+
+  fs::path host_;
+};
+
+#endif  // TSARIN_TESTS_ENGINE_ENGINE_FIXTURE_H

@@ -1,0 +1,187 @@
+// Every way an attempt fails: the exact message, the report's order (message box, status,
+// focus), and what stays on disk.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "engine_fixture.h"
+
+namespace {
+
+constexpr size_t kAnySize = SIZE_MAX;  // a partial file of whatever length the decoder wrote
+const char kDamaged[] = "Tessarin Setup Error: Incomplete or damaged installation file!";
+
+Bytes Stream(const Bytes& data) {
+  Bytes stream;
+  ImplodeOptions options;
+  EXPECT_TRUE(ImplodeBuffer(data.data(), data.size(), options, &stream));
+  return stream;
+}
+
+struct FailureRow {
+  const char* what;
+  Bytes setup;           // empty: no setup file at all
+  std::string message;   // "CAPTION: TEXT"
+  std::string leftFile;  // a file that stays (relative to out), or ""
+  size_t leftSize;
+};
+
+std::vector<FailureRow> Rows() {
+  Bytes big = Content(20000, 7);
+  Bytes stream = Stream(big);
+  Bytes badHeader = stream;
+  badHeader[1] = 7;  // dictionary-size byte must be 4, 5 or 6
+  Bytes cut(stream.begin(), stream.begin() + static_cast<long>(stream.size() / 2));
+  SetupWriter unaligned(8);  // the marker at offset 8 is not looked at
+  const std::string blockerMessage =
+      "Tessarin Setup Error: Could not create file\nT:\\out\\blocker\\x.txt\n\nThis may be "
+      "because\nTessarin is already running,\nor you may be out of disk space.";
+  return {
+      {"no setup file", {}, kDamaged, "", 0},
+      {"no marker", Bytes(100, 'S'), kDamaged, "", 0},
+      {"marker off the 16-byte grid", unaligned.Stored("a.txt", Text("A")).End().bytes(), kDamaged,
+       "", 0},
+      {"file ends inside a name", SetupWriter().Raw(Text("abc")).bytes(), kDamaged, "", 0},
+      {"file ends inside a size", SetupWriter().Name("a.txt").Raw({1, 2}).bytes(), kDamaged, "", 0},
+      {"file ends inside skipped data",
+       SetupWriter().Name("proto_x").Size(-100).Raw(Bytes(50, 1)).bytes(), kDamaged, "", 0},
+      {"no end entry", SetupWriter().Stored("a.txt", Text("AB")).bytes(), kDamaged, "a.txt", 2},
+      {"file ends inside stored data",
+       SetupWriter().Name("a.txt").Size(-20000).Raw(Bytes(17000, 1)).bytes(), kDamaged, "a.txt",
+       16384},  // the whole first block; the second one never arrives
+      {"file ends inside a compressed stream",
+       SetupWriter().Name("a.txt").Size(static_cast<int32_t>(stream.size())).Raw(cut).bytes(),
+       kDamaged, "a.txt", kAnySize},
+      {"stream needs more than its entry holds",
+       SetupWriter()
+           .Name("a.txt")
+           .Size(static_cast<int32_t>(cut.size()))
+           .Raw(cut)
+           .Stored("b.txt", Bytes(3000, 2))
+           .End()
+           .bytes(),
+       kDamaged, "a.txt", kAnySize},
+      {"decoder refuses the header",
+       SetupWriter()
+           .Name("a.txt")
+           .Size(static_cast<int32_t>(badHeader.size()))
+           .Raw(badHeader)
+           .End()
+           .bytes(),
+       kDamaged, "a.txt", 0},
+      {"size field without a positive counterpart",
+       SetupWriter().Name("a.txt").Size(INT32_MIN).Raw(Bytes(64, 0)).End().bytes(), kDamaged, "",
+       0},
+      {"output file cannot be created",
+       SetupWriter()
+           .Stored("blocker", Text("x"))
+           .Dir("blocker")
+           .Stored("x.txt", Text("y"))
+           .End()
+           .bytes(),
+       blockerMessage, "blocker", 1},
+  };
+}
+
+TEST_F(EngineTest, EveryReaderAndExtractionFailureIsReportedThenStatusThenFocus) {
+  for (const FailureRow& row : Rows()) {
+    SCOPED_TRACE(row.what);
+    fs::remove(Host("dist/setup.exe"));
+    if (!row.setup.empty()) WriteSetup(row.setup);
+    InstallRun run;
+    Install(run);
+    EXPECT_EQ(run.surface.messages, Lines{row.message});
+    const Lines& calls = run.surface.calls;
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 2], "ShowStatus(102, \"Installation not successful.\")");
+    EXPECT_EQ(calls.back(), "FocusItem(2)");
+    EXPECT_EQ(calls[calls.size() - 3].rfind("ShowMessage(", 0), 0u);
+    if (!row.leftFile.empty()) {
+      ASSERT_TRUE(fs::exists(Host("out/" + row.leftFile)));
+      if (row.leftSize != kAnySize) {
+        EXPECT_EQ(fs::file_size(Host("out/" + row.leftFile)), row.leftSize);
+      }
+    }
+    // A key opened by the attempt is closed when it is abandoned.
+    Lines fromKey = run.DesktopCallsFromKey();
+    if (!fromKey.empty()) {
+      EXPECT_EQ(fromKey.back(), "CloseKey()");
+    }
+    EXPECT_EQ(installContext.payloadFile, nullptr);
+    EXPECT_EQ(installContext.archiveDone, 0);
+  }
+}
+
+TEST_F(EngineTest, UncreatablePathShowsMessageAndFocusesFieldWithoutStatusOrMeter) {
+  WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
+  InstallRun run;
+  Install(run, "Q:\\nowhere\\out");  // drive Q: does not exist
+  EXPECT_EQ(run.surface.messages,
+            Lines{"Tessarin Setup Error: Could not create the path\nQ:\\nowhere\\out\\"});
+  EXPECT_EQ(run.surface.calls.back(), "FocusItem(104)");
+  EXPECT_TRUE(run.StatusTexts().empty());
+  EXPECT_TRUE(run.surface.meter.empty());
+}
+
+TEST_F(EngineTest, NameOf261CharactersStopsSilently_260IsAccepted) {
+  std::string name260 = "proto_" + std::string(254, 'n');  // skipped in a standard install
+  WriteSetup(SetupWriter()
+                 .Stored("a.txt", Text("A"))
+                 .Name(name260)
+                 .Size(-3)
+                 .Raw(Text("abc"))
+                 .End()
+                 .bytes());
+  InstallRun accepted;
+  Install(accepted);
+  EXPECT_EQ(accepted.surface.status, "Installation was successful.");
+
+  WriteSetup(SetupWriter().Stored("a.txt", Text("A")).Name(name260 + "x").End().bytes());
+  InstallRun stopped;
+  Install(stopped);
+  EXPECT_TRUE(stopped.surface.messages.empty());
+  EXPECT_EQ(stopped.surface.status, "Installing:   a.txt");
+  // Nothing is shown after the last data block moved the meter.
+  EXPECT_EQ(stopped.surface.calls.back().rfind("SetMeterPos(", 0), 0u);
+}
+
+TEST_F(EngineTest, SecondAttemptAfterFailureStartsOverAndFinishes) {
+  Bytes good = SetupWriter().Stored("a.txt", Text("A")).Stored("b.txt", Text("B")).End().bytes();
+  WriteSetup(Bytes(good.begin(), good.end() - 12));  // cut inside b.txt
+  InstallRun run;
+  Install(run);
+  ASSERT_EQ(run.surface.messages, Lines{kDamaged});
+  std::ofstream(Host("out/stale.txt")) << "x";
+  WriteSetup(good);
+  Install(run, "T:\\out", false, /*reset=*/false);
+  EXPECT_EQ(run.surface.status, "Installation was successful.");
+  EXPECT_FALSE(fs::exists(Host("out/stale.txt")));
+  EXPECT_EQ(ReadHost("out/b.txt"), Text("B"));
+  size_t keys = 0;
+  for (const std::string& call : run.desktop.calls) keys += call.rfind("CreateMachineKey", 0) == 0;
+  EXPECT_EQ(keys, 2u);
+}
+
+// Writes beyond a file-size limit fail with EFBIG: the same path as a full disk.
+TEST_F(EngineTest, WriteFailureMidEntryReportsOutOfDiskSpace) {
+  WriteSetup(SetupWriter()
+                 .Stored("small.txt", Text("fits"))
+                 .Compressed("big.dat", Content(300000, 3))
+                 .End()
+                 .bytes());
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit limited = saved;
+  limited.rlim_cur = 100000;
+  signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  InstallRun run;
+  Install(run);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(run.surface.messages,
+            Lines{"Tessarin Setup Error: Out of disk space while writing\nT:\\out\\big.dat"});
+  EXPECT_EQ(run.surface.status, "Installation not successful.");
+  EXPECT_EQ(fs::file_size(Host("out/big.dat")), 100000u);
+}
+
+}  // namespace

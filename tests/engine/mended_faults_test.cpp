@@ -1,0 +1,180 @@
+// Faults the engine guards against: names that leave the target, paths too long for their
+// buffers, progress overflow, dangerous targets, links in the target, streams shorter than
+// their entries, long read-me names.
+#include <algorithm>
+#include <cstring>
+
+#include "engine_fixture.h"
+#include "payload/payload_reader.h"
+#include "setup/path_rules.h"
+
+namespace {
+
+const char kDamaged[] = "Tessarin Setup Error: Incomplete or damaged installation file!";
+
+TEST_F(EngineTest, EntryNamesLeavingTheTargetAreDamageAndNothingIsWritten) {
+  const Lines fileNames = {"..\\evil.txt",  "sub\\..\\..\\evil.txt",
+                           "T:\\evil.txt",  "a:evil.txt",
+                           "\\evil.txt",    "evil.txt.",
+                           "evil.txt ",     "CON",
+                           "nul.txt",       "a\\\\evil.txt",
+                           "a/../evil.txt", "ev*l.txt",
+                           "sub\\"};
+  const Lines dirPaths = {"..", "..\\up", "T:\\up", "\\up", "a\\\\b", "a\\.\\b", "lpt1"};
+  for (const std::string& name : fileNames) {
+    SCOPED_TRACE(name);
+    WriteSetup(SetupWriter().Stored("first.txt", Text("1")).Stored(name, Text("E")).End().bytes());
+    InstallRun run;
+    Install(run);
+    EXPECT_EQ(run.surface.messages, Lines{kDamaged});
+    EXPECT_TRUE(fs::exists(Host("out/first.txt")));
+    EXPECT_FALSE(fs::exists(Host("evil.txt")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Host("out")), fs::directory_iterator()), 1);
+  }
+  for (const std::string& path : dirPaths) {
+    SCOPED_TRACE(path);
+    WriteSetup(SetupWriter().Dir(path).Stored("evil.txt", Text("E")).End().bytes());
+    InstallRun run;
+    Install(run);
+    EXPECT_EQ(run.surface.messages, Lines{kDamaged});
+    EXPECT_TRUE(fs::is_empty(Host("out")));
+    EXPECT_FALSE(fs::exists(Host("up")));
+  }
+}
+
+TEST_F(EngineTest, OverLongPathsAreRefusedWithAMessageNeverCut) {
+  // The directory field: 259 characters plus the backslash it gains do not fit.
+  std::string field = "T:\\" + std::string(256, 'd');
+  WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
+  InstallRun longField;
+  Install(longField, field);
+  EXPECT_EQ(longField.surface.messages,
+            Lines{"Tessarin Setup Error: The directory\n" + field +
+                  "\nis too long: a path may have at most 259 characters.\n\n"
+                  "Please choose a shorter directory."});
+  EXPECT_EQ(longField.surface.calls.back(), "FocusItem(104)");
+  EXPECT_TRUE(longField.StatusTexts().empty());
+
+  // T:\out\ is 7 characters: a name of 252 fits, 253 does not.
+  std::string fits(252, 'f');
+  std::string tooLong = std::string(253, 'g');
+  WriteSetup(SetupWriter().Stored(fits, Text("F")).Stored(tooLong, Text("G")).End().bytes());
+  InstallRun longName;
+  Install(longName);
+  EXPECT_EQ(ReadHost("out/" + fits), Text("F"));
+  EXPECT_EQ(longName.surface.messages,
+            Lines{"Tessarin Setup Error: The path\nT:\\out\\" + tooLong +
+                  "\nis too long: a path may have at most 259 characters.\n\n"
+                  "Please choose a shorter directory."});
+  EXPECT_EQ(longName.surface.status, "Installation not successful.");
+
+  std::string longDir = std::string(200, 'p') + "\\" + std::string(52, 'q');  // 253 + backslash
+  WriteSetup(SetupWriter().Dir(longDir).Stored("a.txt", Text("A")).End().bytes());
+  InstallRun longSub;
+  Install(longSub);
+  EXPECT_EQ(longSub.surface.messages,
+            Lines{"Tessarin Setup Error: The path\nT:\\out\\" + longDir +
+                  "\nis too long: a path may have at most 259 characters.\n\n"
+                  "Please choose a shorter directory."});
+}
+
+TEST(ProgressMeter, PayloadsBeyond21MBMoveTheMeterInProportion) {
+  RecordingSurface surface;
+  RecordingDesktop desktop;
+  ResetInstallContext(&surface, &desktop, "T:\\setup.exe");
+  installContext.payloadTotal = 100000000;
+  installContext.bytesConsumed = 50000000 - 16384;
+  installContext.entryRemaining = 16384;
+  installContext.lastBlockSize = 16384;
+  AdvanceProgress();
+  EXPECT_EQ(surface.meter, std::vector<int>{50});
+  EXPECT_EQ(installContext.entryRemaining, 0);
+}
+
+TEST_F(EngineTest, DangerousTargetsAreRefusedBeforeAnythingIsCleared) {
+  std::ofstream(Host("dist/keep.txt")) << "keep";
+  WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
+  const Lines targets = {
+      "",
+      "out",
+      "T:out",
+      "\\out",
+      "T:\\",
+      "T:",
+      "\\\\server\\share",
+      "\\\\server\\share\\",
+      "\\\\server",
+      "C:\\Windows",
+      "c:/windows/",
+      "C:\\Windows.",
+      "C:\\Users",
+      "C:\\PROGRAM FILES\\\\",
+      "C:\\",
+      "C:\\Users\\Setup\\Desktop",
+      "C:\\ProgramData",
+      "T:\\dist",
+      "T:\\DIST\\",
+      "T:\\dist\\..\\dist",
+      "T:\\.\\dist",
+      "T:\\out*",
+      "T:\\ou?",
+  };
+  for (const std::string& target : targets) {
+    SCOPED_TRACE(target);
+    InstallRun run;
+    Install(run, target);
+    std::string shown = target;
+    if (!shown.empty() && shown.back() != '\\' && shown.back() != ':') shown += '\\';
+    EXPECT_EQ(run.surface.messages, Lines{"Tessarin Setup Error: The directory\n" + shown +
+                                          "\nis not a safe place to install Tessarin.\n\n"
+                                          "Please choose a new, empty directory."});
+    EXPECT_EQ(run.surface.calls.back(), "FocusItem(104)");
+    EXPECT_TRUE(run.StatusTexts().empty());
+    EXPECT_EQ(ReadHost("dist/keep.txt"), Text("keep"));
+  }
+  // Below the special folders is where products go.
+  RecordingDesktop desktop;
+  EXPECT_TRUE(IsSafeTarget("C:\\Program Files\\TSarin\\", desktop, "T:\\dist\\setup.exe"));
+  EXPECT_TRUE(IsSafeTarget("\\\\server\\share\\apps\\", desktop, "T:\\dist\\setup.exe"));
+}
+
+TEST_F(EngineTest, ClearingNeverFollowsADirectoryLinkInTheTarget) {
+  fs::create_directories(Host("outside"));
+  std::ofstream(Host("outside/precious.txt")) << "p";
+  fs::create_directories(Host("out"));
+  fs::create_directory_symlink(Host("outside"), Host("out/link"));
+  WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
+  InstallRun run;
+  Install(run);
+  EXPECT_EQ(run.surface.status, "Installation was successful.");
+  EXPECT_EQ(ReadHost("outside/precious.txt"), Text("p"));
+}
+
+TEST_F(EngineTest, StreamEndingBeforeItsEntryIsSkippedToTheNextName) {
+  Bytes data = Content(10000, 5);
+  WriteSetup(SetupWriter()
+                 .Compressed("a.dat", data, 1, 5, /*extraBytes=*/777)
+                 .Stored("b.txt", Text("next"))
+                 .End()
+                 .bytes());
+  InstallRun run;
+  Install(run);
+  EXPECT_EQ(run.surface.status, "Installation was successful.");
+  EXPECT_EQ(ReadHost("out/a.dat"), data);
+  EXPECT_EQ(ReadHost("out/b.txt"), Text("next"));
+}
+
+TEST_F(EngineTest, LongReadMeNameIsRecordedWhole) {
+  WriteSetup(SetupWriter().Stored("ReadMe.Tessarin.htm", Text("R")).End().bytes());
+  InstallRun run;
+  Install(run);
+  Lines calls = run.desktop.calls;
+  EXPECT_NE(std::find(calls.begin(), calls.end(),
+                      "CreateShellLink(\"T:\\out\\ReadMe.Tessarin.htm\", \"\", "
+                      "\"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tessarin\\"
+                      "Read Me.Lnk\")"),
+            calls.end());
+  EXPECT_EQ(calls.back(), "ViewDocument(\"T:\\out\\ReadMe.Tessarin.htm\")");
+}
+
+}  // namespace

@@ -111,15 +111,18 @@ bool CTiledDialog::OnCtlColor(MessageArgs& m) {
 }
 
 // Text panels: one layout with its measuring window for the whole process, rewritten by each
-// text panel's construction and read when that panel's window is created right after.
+// text panel's construction and read when that panel's window is created right after. Made
+// on first use only: the setup dialog passes no text table, so the program normally never
+// needs its 9 KB.
 namespace {
-MeasuringLineCounter& PanelLineCounter() {
-  static MeasuringLineCounter counter;
-  return counter;
-}
 TextPanelLayout& PanelLayout() {
-  static TextPanelLayout layout(&PanelLineCounter());
-  return layout;
+  static MeasuringLineCounter* counter = nullptr;
+  static TextPanelLayout* layout = nullptr;
+  if (layout == nullptr) {
+    counter = new MeasuringLineCounter;
+    layout = new TextPanelLayout(counter);
+  }
+  return *layout;
 }
 }  // namespace
 

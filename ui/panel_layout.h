@@ -5,6 +5,9 @@
 // uses the system's default dialog font). The markup:
 //   "|120|body"  the panel is 120 dialog units wide; otherwise the width grows with the
 //                text's length: clamp(trunc(12 * L^0.45), 50, 400) for L bytes of text.
+//                An explicit width is not capped at 400, but is raised to at least 16 so that
+//                a bullet's text keeps a positive width. Without the closing bar ("|80text")
+//                the body is whatever follows the number.
 //   "`"          ends a paragraph; a paragraph that begins with "`" (so "``" between two
 //                paragraphs) starts 4 units lower.
 //   "*word"      a paragraph starting with "*" not followed by a blank gets a bullet star at

@@ -285,8 +285,8 @@ void CheckNothingStarted(Env& env) {
 void ExitSetup(Env& env, SetupRun& run) {
   run.PressAbort();
   DWORD code = 1234;
-  env.report.Check(run.Exited(15000, &code) && code == 0, "the setup ends with exit code 0 (%lu)",
-                   code);
+  bool ended = run.Exited(15000, &code);
+  env.report.Check(ended && code == 0, "the setup ends with exit code 0 (%lu)", code);
 }
 
 void ClearLogs() {
@@ -653,7 +653,8 @@ void CloseBeforeInstall(Env& env) {
     if (i == 1) run.CloseBox();
     if (i == 2) run.PressAbort();
     DWORD code = 1234;
-    r.Check(run.Exited(15000, &code) && code == 0, "the setup ends with exit code 0 (%lu)", code);
+    bool ended = run.Exited(15000, &code);
+    r.Check(ended && code == 0, "the setup ends with exit code 0 (%lu)", code);
     CheckNothingStarted(env);
     std::map<std::string, std::string> values;
     r.Check(!ReadUninstallKey(&values), "no uninstall key was written");
@@ -824,6 +825,15 @@ int main(int argc, char** argv) {
   char self[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   env.robotPath = self;
+
+  // Without a window manager (Xvfb) Wine draws the title bars itself, so that screenshots
+  // show the caption and the close box.
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_WRITE,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    RegCloseKey(key);
+  }
 
   const std::string& s = env.scenario;
   std::printf("scenario %s\n", s.c_str());

@@ -92,10 +92,9 @@ bool WalkDirectory(const std::string& fullPath, const std::string& relativePath,
   here.relativePath = relativePath;
   here.entryPath = relativePath;
   std::replace(here.entryPath.begin(), here.entryPath.end(), '/', '\\');
-  // The directory entry is '>' and the path; it obeys the same limit as a name.
-  if (!relativePath.empty() && 1 + here.entryPath.size() > archive::kMaxNameLength) {
-    *error = "refusing \"" + relativePath + "\": its directory entry would be longer than " +
-             std::to_string(archive::kMaxNameLength) + " characters";
+  std::string why;
+  if (!relativePath.empty() && !CheckDirectoryEntryPath(here.entryPath, &why)) {
+    *error = "refusing \"" + relativePath + "\": " + why;
     return false;
   }
   Listing listing;
@@ -105,9 +104,8 @@ bool WalkDirectory(const std::string& fullPath, const std::string& relativePath,
     f.name = name;
     f.relativePath = JoinPath(relativePath, name);
     f.fullPath = fullPath + "/" + name;
-    if (name.size() > archive::kMaxNameLength) {
-      *error = "refusing \"" + f.relativePath + "\": name longer than " +
-               std::to_string(archive::kMaxNameLength) + " characters";
+    if (!CheckFileEntryName(name, &why)) {
+      *error = "refusing \"" + f.relativePath + "\": " + why;
       return false;
     }
     struct stat st;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "payload/archive_format.h"
+
 namespace {
 
 char AsciiUpper(char c) {
@@ -67,6 +69,23 @@ bool CheckDirectoryPath(const std::string& path, std::string* why) {
     if (end == std::string::npos) return true;
     start = end + 1;
   }
+}
+
+bool CheckFileEntryName(const std::string& name, std::string* why) {
+  if (name.size() > archive::kMaxNameLength) {
+    *why = "name longer than " + std::to_string(archive::kMaxNameLength) + " characters";
+    return false;
+  }
+  return CheckNameComponent(name, why);
+}
+
+bool CheckDirectoryEntryPath(const std::string& path, std::string* why) {
+  if (1 + path.size() > archive::kMaxNameLength) {
+    *why = "its directory entry would be longer than " + std::to_string(archive::kMaxNameLength) +
+           " characters";
+    return false;
+  }
+  return CheckDirectoryPath(path, why);
 }
 
 bool HasNonAsciiBytes(const std::string& name) {

@@ -14,6 +14,12 @@ bool CheckNameComponent(const std::string& name, std::string* why);
 // directory) is made of fit components. Otherwise false with the reason in *why.
 bool CheckDirectoryPath(const std::string& path, std::string* why);
 
+// A file entry's name: a fit component of at most 260 characters.
+bool CheckFileEntryName(const std::string& name, std::string* why);
+
+// A directory entry: a fit path that, with its leading '>', is at most 260 characters.
+bool CheckDirectoryEntryPath(const std::string& path, std::string* why);
+
 // True when name holds bytes outside 7-bit ASCII; the setup creates such names through the
 // ANSI code page of the machine it runs on, so they may come out differently.
 bool HasNonAsciiBytes(const std::string& name);

@@ -182,7 +182,7 @@ bool TestSetupFile(const uint8_t* data, size_t size, ArchiveTotals* totals, std:
       case ArchiveEntry::Kind::kDirectory:
         directory = e.name;
         ++totals->directories;
-        if (!CheckDirectoryPath(e.name, &why)) {
+        if (!CheckDirectoryEntryPath(e.name, &why)) {
           *error = DescribeEntry(e, directory) + ": unsafe path: " + why;
           return false;
         }
@@ -190,7 +190,7 @@ bool TestSetupFile(const uint8_t* data, size_t size, ArchiveTotals* totals, std:
       case ArchiveEntry::Kind::kFile:
         ++totals->files;
         totals->dataBytes += e.dataLength;
-        if (!CheckNameComponent(e.name, &why)) {
+        if (!CheckFileEntryName(e.name, &why)) {
           *error = DescribeEntry(e, directory) + ": unsafe name: " + why;
           return false;
         }

@@ -8,140 +8,101 @@
 #include <string>
 
 #include "shell/shell_links.h"
-#include "shell/system_services.h"
 #include "shell_test_support.h"
 
 namespace {
 
-struct LinkContents {
-  HRESULT loaded;
-  std::string target;
-  std::string arguments;
-};
-
-// Reads a link back through the shell's own link object.
-LinkContents ReadLink(const std::string& linkPath) {
-  LinkContents contents = {E_FAIL, "", ""};
-  if (FAILED(CoInitialize(nullptr))) return contents;
+// Reads a link back through the shell's own link object: "target|arguments", or "" when the
+// file does not load as a link.
+std::string ReadLink(const std::string& linkPath) {
+  std::string contents;
+  CoInitialize(nullptr);
   IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
+  WCHAR widePath[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      WCHAR widePath[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-      contents.loaded = file->Load(widePath, STGM_READ);
-      char text[MAX_PATH * 2] = "";
-      if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, 0))) contents.target = text;
-      text[0] = '\0';
-      if (SUCCEEDED(link->GetArguments(text, sizeof text))) contents.arguments = text;
-      file->Release();
-    }
-    link->Release();
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(widePath, STGM_READ))) {
+    char target[MAX_PATH] = "", arguments[MAX_PATH] = "";
+    link->GetPath(target, MAX_PATH, nullptr, 0);
+    link->GetArguments(arguments, MAX_PATH);
+    CharLowerA(target);
+    contents = std::string(target) + "|" + arguments;
   }
+  if (file) file->Release();
+  if (link) link->Release();
   CoUninitialize();
   return contents;
 }
 
-std::string Lower(std::string text) {
-  CharLowerA(&text[0]);
-  return text;
+class CreateShellLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    target = folder / "tsn.exe";
+    CloseHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CharLowerA(&target[0]);
+  }
+  ScratchFolder folder{"tsarin-links"};
+  std::string target;
+};
+
+TEST_F(CreateShellLinkTest, LinksReadBackWithTargetAndArgumentsAndReplaceOlderOnes) {
+  std::string uninstall = folder / "UnInstall Tessarin.Lnk", readMe = folder / "Read Me.Lnk";
+  ASSERT_EQ(CreateShellLink(target.c_str(), "Tessarin", uninstall.c_str()), 0);
+  ASSERT_EQ(CreateShellLink(target.c_str(), "", readMe.c_str()), 0);
+  EXPECT_EQ(ReadLink(uninstall), target + "|Tessarin");
+  EXPECT_EQ(ReadLink(readMe), target + "|");
+  ASSERT_EQ(CreateShellLink(target.c_str(), "two", readMe.c_str()), 0);
+  EXPECT_EQ(ReadLink(readMe), target + "|two");
 }
 
-// A file that exists, as the target of the links.
-std::string ExistingTarget() {
-  static ScratchFolder folder("tsarin-link-target");
-  std::string target = folder / "tsn.exe";
-  if (!FileExists(target))
-    CloseHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  return target;
-}
-
-TEST(CreateShellLink, LinkReadsBackWithItsTargetAndArguments) {
-  ScratchFolder folder("tsarin-links");
-  std::string withArguments = folder / "UnInstall Tessarin.Lnk";
-  std::string withoutArguments = folder / "Read Me.Lnk";
-  ASSERT_EQ(CreateShellLink(ExistingTarget().c_str(), "Tessarin", withArguments.c_str()), 0);
-  ASSERT_EQ(CreateShellLink(ExistingTarget().c_str(), "", withoutArguments.c_str()), 0);
-
-  LinkContents first = ReadLink(withArguments);
-  EXPECT_EQ(first.loaded, S_OK);
-  EXPECT_EQ(Lower(first.target), Lower(ExistingTarget()));
-  EXPECT_EQ(first.arguments, "Tessarin");
-  LinkContents second = ReadLink(withoutArguments);
-  EXPECT_EQ(second.loaded, S_OK);
-  EXPECT_EQ(Lower(second.target), Lower(ExistingTarget()));
-  EXPECT_EQ(second.arguments, "");
-}
-
-TEST(CreateShellLink, SecondLinkOfTheSamePathReplacesTheFirst) {
-  ScratchFolder folder("tsarin-links");
-  std::string linkPath = folder / "Tessarin Program.Lnk";
-  ASSERT_EQ(CreateShellLink(ExistingTarget().c_str(), "one", linkPath.c_str()), 0);
-  ASSERT_EQ(CreateShellLink(ExistingTarget().c_str(), "two", linkPath.c_str()), 0);
-  EXPECT_EQ(ReadLink(linkPath).arguments, "two");
-}
-
-TEST(CreateShellLink, MissingFolderFailsWithAnErrorResult) {
-  ScratchFolder folder("tsarin-links");
-  std::string linkPath = folder / "no such folder\\Tessarin.Lnk";
-  int32_t result = CreateShellLink(ExistingTarget().c_str(), "", linkPath.c_str());
-  EXPECT_NE(result, 0);
-  EXPECT_TRUE(FAILED(result));
-  EXPECT_FALSE(FileExists(linkPath));
-}
-
-TEST(CreateShellLink, OverlongLinkPathIsRefusedNotSavedUnderACutName) {
-  ScratchFolder folder("tsarin-links");
-  std::string linkPath = folder.path() + "\\";
-  linkPath += std::string(MAX_PATH - linkPath.size() - 1, 'n');  // 259 characters: the limit
-  std::string overlong = linkPath + ".Lnk";
-  EXPECT_EQ(CreateShellLink(ExistingTarget().c_str(), "", overlong.c_str()),
+TEST_F(CreateShellLinkTest, MissingFolderOrOverlongPathFailsWithoutWritingAnything) {
+  std::string missing = folder / "no such folder\\Tessarin.Lnk";
+  EXPECT_TRUE(FAILED(CreateShellLink(target.c_str(), "", missing.c_str())));
+  EXPECT_FALSE(FileExists(missing));
+  // 259 characters fit the conversion buffer; four more must not be saved under a cut name.
+  std::string longest = folder.path() + "\\";
+  longest += std::string(MAX_PATH - 1 - longest.size(), 'n');
+  EXPECT_EQ(CreateShellLink(target.c_str(), "", (longest + ".Lnk").c_str()),
             HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
-  EXPECT_FALSE(FileExists(linkPath));
-  EXPECT_FALSE(FileExists(linkPath.substr(0, linkPath.size() - 1)));
+  EXPECT_FALSE(FileExists(longest));
 }
 
-TEST(CreateShellLink, ThreadWithComAlreadyInitialisedGetsNoLinkAndKeepsItsCount) {
-  ScratchFolder folder("tsarin-links");
+TEST_F(CreateShellLinkTest, ThreadWithComAlreadyInitialisedGetsNoLinkAndKeepsItsCount) {
   std::string linkPath = folder / "Tessarin.Lnk";
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
-  EXPECT_EQ(CreateShellLink(ExistingTarget().c_str(), "", linkPath.c_str()), S_FALSE);
+  EXPECT_EQ(CreateShellLink(target.c_str(), "", linkPath.c_str()), S_FALSE);
   CoUninitialize();
-  // Had the refused call left its initialisation behind, COM would still be initialised here
-  // and this call would be refused as well.
-  EXPECT_EQ(CreateShellLink(ExistingTarget().c_str(), "", linkPath.c_str()), 0);
-  EXPECT_TRUE(FileExists(linkPath));
+  // Had the refused call kept its initialisation, this one would be refused as well.
+  EXPECT_EQ(CreateShellLink(target.c_str(), "", linkPath.c_str()), 0);
 }
 
 int versionQueries = 0;
-int CountingVersionQuery(void* record) {
-  ++versionQueries;
-  return GetVersionExA(static_cast<OSVERSIONINFOA*>(record));
-}
 
 TEST(GetWindowsMajorVersion, SystemIsAskedOnceWithTheFullRecordSize) {
   int (*saved)(void*) = windowsVersionQuery;
-  windowsVersionQuery = CountingVersionQuery;
+  windowsVersionQuery = [](void* record) {
+    ++versionQueries;
+    return static_cast<int>(GetVersionExA(static_cast<OSVERSIONINFOA*>(record)));
+  };
   ForgetWindowsVersion();
-  versionQueries = 0;
   unsigned major = GetWindowsMajorVersion();
   for (int i = 0; i < 5; ++i) EXPECT_EQ(GetWindowsMajorVersion(), major);
+  EXPECT_EQ(versionQueries, 1);
+  EXPECT_GE(major, 5u);  // a wrong size field makes the system refuse and leaves 0
   EXPECT_TRUE(WindowsVersionAtLeast(major, 0));
   EXPECT_FALSE(WindowsVersionAtLeast(major + 1, 0));
-  EXPECT_EQ(versionQueries, 1);
-  EXPECT_GE(major, 5u);  // a short size field would make the system refuse and leave 0
   windowsVersionQuery = saved;
 }
 
-TEST(HardenDllSearchPath, ShellLinksAndFoldersStillWorkAfterwards) {
-  // The restriction applies to the whole process, so this runs after the other link tests.
+TEST_F(CreateShellLinkTest, LinksAndFoldersStillWorkWithTheSearchPathHardened) {
+  // The restriction holds for the rest of the process: the tests after it run under it too.
   EXPECT_TRUE(HardenDllSearchPath());
-  ScratchFolder folder("tsarin-links");
   std::string linkPath = folder / "Tessarin.Lnk";
-  EXPECT_EQ(CreateShellLink(ExistingTarget().c_str(), "x", linkPath.c_str()), 0);
-  EXPECT_EQ(ReadLink(linkPath).arguments, "x");
+  EXPECT_EQ(CreateShellLink(target.c_str(), "x", linkPath.c_str()), 0);
+  EXPECT_EQ(ReadLink(linkPath), target + "|x");
   char buffer[kShellFolderSize];
   EXPECT_TRUE(GetProgramFilesFolder(buffer));
 }

@@ -29,25 +29,13 @@ constexpr DWORD kNeutralLanguage = 0x400;  // neutral language, default sublangu
 // none reads past the array.
 constexpr size_t kInsertCount = 99;
 
+STARTUPINFOA SizedStartupInfo() {
+  STARTUPINFOA info = {};
+  info.cb = sizeof info;
+  return info;
+}
 // Passed to every program start: size 68, everything else 0.
-STARTUPINFOA startupInfo = {sizeof(STARTUPINFOA),
-                            nullptr,
-                            nullptr,
-                            nullptr,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            nullptr,
-                            nullptr,
-                            nullptr,
-                            nullptr};
+STARTUPINFOA startupInfo = SizedStartupInfo();
 static_assert(sizeof(STARTUPINFOA) == 68, "");
 
 typedef HRESULT(WINAPI* GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);

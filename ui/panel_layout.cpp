@@ -189,8 +189,9 @@ bool TextPanelLayout::AddParagraph(char* p) {
     indent = kBulletIndent;
     ++p;
   }
+  // The service keeps its measuring window while this width stays the same.
   const int width = panelWidth - kWidthReserve - indent;
-  if (width != measureWidth) measureWidth = Saturate16(width);
+  measureWidth = Saturate16(width);
   AddTextItem(p, CountLines(p), kTextLeft + indent, 0, true, width);
   return true;
 }

@@ -36,28 +36,6 @@ bool FindNth(const char* pattern, int n, char* name, uint32_t* attributes, bool 
   return true;
 }
 
-// The entries of one directory as ClearDirectory walks them. This walk restarts the enumeration
-// for every entry and steps over the ones that stayed by number, which stays correct while
-// entries disappear under it but costs on the order of n * n enumeration steps. Another
-// strategy (one open enumeration, advanced after each entry) fits behind the same three calls.
-class EntryWalk {
- public:
-  explicit EntryWalk(const char* pattern) : pattern_(pattern) {}
-
-  // Delivers the current entry, named as found; false when the walk is over.
-  bool Current(char* name, uint32_t* attributes) {
-    return FindEntryAsFound(pattern_, number_, name, attributes);
-  }
-  // The current entry stayed: the next one has the following number.
-  void Kept() { ++number_; }
-  // The current entry is gone: the next one has taken its number.
-  void Removed() {}
-
- private:
-  const char* pattern_;
-  int number_ = 1;
-};
-
 // Removes one entry of a directory being cleared; `path` is its full path.
 bool RemoveEntry(const char* path, const char* name, uint32_t attributes) {
   if ((attributes & kFsAttrDirectory) == 0) return FsDeleteFile(path);
@@ -111,34 +89,37 @@ bool DirectoryExists(const char* path) {
   return (attributes & kFsAttrDirectory) != 0;
 }
 
+// One enumeration per directory, deleting each entry as soon as it has been delivered, so
+// clearing n entries costs n enumeration steps. Both platforms tolerate this: an entry removed
+// after it was delivered never affects which of the other entries are still delivered (POSIX
+// readdir guarantees it for entries neither added nor removed since the directory was opened;
+// FindNextFileA on Windows and under Wine behaves the same), and the POSIX layer passes over a
+// name that vanished before it could be examined. Streaming needs no list of names, so nothing
+// bounds the size of a directory; the price is one open enumeration per level of depth, at most
+// about 130 since every level adds at least two characters to a 259-character path. An entry
+// that stays is passed by and needs no counting.
 bool ClearDirectory(const char* directory, bool removeItself) {
   size_t length = strlen(directory);
   if (length > kMaxPathLength) return false;
   // The prefix "directory\" and the pattern "directory\*.*" must both fit; when they do not,
   // nothing inside can be addressed and the directory can at most be removed if it is empty.
   if (length + 4 <= kMaxPathLength) {
-    char path[kFsPathSize];     // "directory\", then the full path of the current entry
-    char pattern[kFsPathSize];  // "directory\*.*"
+    // First the pattern "directory\*.*", then the full path of each entry behind the prefix.
+    char path[kFsPathSize];
     const size_t prefixLength = length + 1;
     memcpy(path, directory, length);
-    memcpy(path + length, "\\", 2);
-    memcpy(pattern, path, prefixLength);
-    memcpy(pattern + prefixLength, "*.*", 4);
-    char name[kFsPathSize];
-    uint32_t attributes = 0;
-    EntryWalk walk(pattern);
-    while (walk.Current(name, &attributes)) {
-      size_t nameLength = strlen(name);
-      if (prefixLength + nameLength > kMaxPathLength) {
-        walk.Kept();  // its full path does not fit: it is not touched
-        continue;
-      }
-      memcpy(path + prefixLength, name, nameLength + 1);
-      if (RemoveEntry(path, name, attributes)) {
-        walk.Removed();
-      } else {
-        walk.Kept();
-      }
+    memcpy(path + length, "\\*.*", 5);
+    FsFindData data;
+    FsFind* find = FsFindFirst(path, &data);
+    if (find != nullptr) {
+      do {
+        size_t nameLength = strlen(data.name);
+        if (prefixLength + nameLength > kMaxPathLength) continue;  // does not fit: not touched
+        memcpy(path + prefixLength, data.name, nameLength + 1);
+        RemoveEntry(path, data.name, data.attributes);
+      } while (FsFindNext(find, &data));
+      // Closed before the removal below: an open enumeration can keep the directory in use.
+      FsFindClose(find);
     }
   }
   if (!removeItself) return false;

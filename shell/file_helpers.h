@@ -44,8 +44,8 @@ bool ClearDirectory(const char* directory, bool removeItself);
 // n-th entry.
 bool FindEntry(const char* pattern, int n, char* name, uint32_t* attributes);
 
-// As FindEntry, but the name is delivered as the file system spells it. Needed to address the
-// entry again where names are case-sensitive.
+// As FindEntry, but the name is delivered as the file system spells it, which is the name that
+// addresses the entry again where names are case-sensitive.
 bool FindEntryAsFound(const char* pattern, int n, char* name, uint32_t* attributes);
 
 // True when `name` matches `pattern`, letters compared without regard to case (A-Z only): "?"

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "shell/file_helpers.h"
 #include "shell/fs_platform.h"
+#include "tests/filehelpers/restart_walk.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -284,6 +287,100 @@ TEST_F(ClearDirectoryTest, LeavesAnEntryWhosePathWouldNotFitAlone) {
   EXPECT_FALSE(ClearDirectory(Path("Long").c_str(), false));
   EXPECT_FALSE(Exists(dir + "\\s.txt"));
   EXPECT_TRUE(fs::exists(longFile));
+}
+
+// A random tree below "T": files (some read-only), directories (some empty, some deep), names
+// in mixed case, dot-files and dot-directories. Returns the entries in creation order and the
+// read-only files.
+void RandomTree(unsigned seed, Names* entries, Names* readOnly) {
+  std::mt19937 random(seed);
+  int serial = 0;
+  auto name = [&](bool dot) {
+    std::string text =
+        (dot ? "." : "") + std::to_string(++serial) + std::string("abcxyz").substr(random() % 6);
+    for (char& c : text) {
+      if (random() % 3 == 0) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+  };
+  entries->push_back("T\\");
+  Names directories{"T"};
+  for (size_t i = 0; i < directories.size(); ++i) {
+    const std::string dir = directories[i];
+    const int depth = static_cast<int>(std::count(dir.begin(), dir.end(), '\\'));
+    for (int n = static_cast<int>(random() % 6) + (depth == 0 ? 8 : 0); n > 0; --n) {
+      const unsigned kind = random() % 20;
+      const std::string path = dir + "\\" + name(kind % 5 == 0);
+      if (kind < 5 && depth < 4) {
+        entries->push_back(path + "\\");
+        directories.push_back(path);
+      } else {
+        entries->push_back(path);
+        if (kind == 19) readOnly->push_back(path);
+      }
+    }
+  }
+}
+
+// Catches a walk that loses or revisits entries while it deletes during the enumeration, or
+// that treats read-only files, dot-names or names in mixed case differently from the plain
+// walk that restarts for every entry.
+TEST_F(ClearDirectoryTest, StreamingWalkLeavesExactlyWhatTheRestartingWalkLeaves) {
+#ifndef _WIN32
+  Make({"Outside\\", "Outside\\keep.txt"});
+#endif
+  size_t readOnlyFiles = 0, created = 0, kept = 0;
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE(seed);
+    Names tree, readOnly;
+    RandomTree(seed, &tree, &readOnly);
+    const std::string a = "A" + std::to_string(seed), b = "B" + std::to_string(seed);
+    Make({a + "\\", b + "\\"});
+    for (const std::string& top : {a, b}) {
+      for (const std::string& entry : tree) Make({top + "\\" + entry});
+      for (const std::string& file : readOnly) {
+        ASSERT_TRUE(FsSetReadOnly(Path(top + "\\" + file).c_str(), true));
+      }
+#ifndef _WIN32
+      // Links to a directory outside, one of them dangling: removed, never followed.
+      ASSERT_EQ(symlink(Host(Path("Outside")).c_str(), Host(Path(top + "\\T\\Link")).c_str()), 0);
+      ASSERT_EQ(symlink("/nonexistent-tsarin", Host(Path(top + "\\T\\Dangling")).c_str()), 0);
+#endif
+    }
+    const bool removeItself = seed % 2 == 0;
+    EXPECT_EQ(ClearDirectory(Path(a + "\\T").c_str(), removeItself),
+              ClearDirectoryByRestart(Path(b + "\\T").c_str(), removeItself));
+    EXPECT_EQ(Below(a), Below(b));
+    EXPECT_EQ(FsOpenFindCount(), 0);
+    // Not vacuous: the read-only files are there to stay, and plenty of the rest went away.
+    for (const std::string& file : readOnly) EXPECT_TRUE(Exists(a + "\\" + file)) << file;
+    readOnlyFiles += readOnly.size();
+    created += tree.size();
+    kept += Below(a).size();
+  }
+#ifndef _WIN32
+  EXPECT_EQ(Below("Outside"), (Names{"keep.txt"}));
+#endif
+  EXPECT_GT(readOnlyFiles, 3u);
+  EXPECT_LT(kept * 2, created);
+}
+
+// Catches entries skipped or lost when the deletions cross the boundary of the batches in which
+// the system hands out a large directory's names.
+TEST_F(ClearDirectoryTest, DeletesEveryEntryOfADirectoryFarLargerThanOneEnumerationBatch) {
+  Make({"Big\\"});
+  Names kept;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string name = "entry-with-a-fairly-long-name-" + std::to_string(i);
+    Make({"Big\\" + name});
+    if (i % 97 == 0) {
+      ASSERT_TRUE(FsSetReadOnly(Path("Big\\" + name).c_str(), true));
+      kept.push_back(name);
+    }
+  }
+  std::sort(kept.begin(), kept.end());
+  EXPECT_FALSE(ClearDirectory(Path("Big").c_str(), true));
+  EXPECT_EQ(Below("Big"), kept);
 }
 
 #ifndef _WIN32

@@ -232,8 +232,7 @@ bool SetupRun::WaitDialog(int ms) {
         uiThread_ = GetWindowThreadProcessId(w, nullptr);
         Responsive(5000);
         // A person clicks into the window they are going to use.
-        SetForegroundWindow(w);
-        Pause(300);
+        Activate();
         return true;
       }
     }
@@ -262,6 +261,12 @@ HWND SetupRun::Active() const {
   gi.cbSize = sizeof gi;
   if (!GetGUIThreadInfo(uiThread_, &gi)) return nullptr;
   return gi.hwndActive;
+}
+
+void SetupRun::Activate() {
+  SetForegroundWindow(dialog_);
+  Pause(300);
+  Responsive(3000);
 }
 
 bool SetupRun::Responsive(int ms) const {

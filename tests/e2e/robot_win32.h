@@ -82,6 +82,7 @@ class SetupRun {
   bool Checked(int id) const;
   HWND Focus() const;   // the window with the keyboard focus in the setup's thread
   HWND Active() const;  // its active window
+  void Activate();      // brings the dialog to the foreground, as a click on it would
   // Replies once the setup's thread handles messages again (an install has returned or a
   // message box's loop is running).
   bool Responsive(int ms) const;

@@ -109,7 +109,16 @@ void CheckFinished(Env& env, SetupRun& run) {
   r.Check(!run.Enabled(kInstall), "Install is disabled");
   r.Check(!run.Enabled(kDirectory), "the directory field is disabled");
   r.Equal(TitleOf(run.Item(kAbort)), "E&xit", "Abort button relabelled");
-  r.Check(run.Focus() == run.Item(kAbort), "Exit has the focus");
+  // The read-me's program may have taken the foreground; the dialog gives the focus back to
+  // the control that had it when the user returns to it.
+  HWND focus = run.Focus();
+  if (!focus && run.Active() == nullptr) {
+    r.Note("the dialog is inactive after the install (the read-me took the foreground)");
+    run.Activate();
+    focus = run.Focus();
+  }
+  r.Check(focus == run.Item(kAbort), "Exit has the focus (focus on id %d)",
+          focus ? GetDlgCtrlID(focus) : 0);
   POINT c = Centre(run.Item(kAbort)), p = Cursor();
   r.Check(CursorOn(run.Item(kAbort)), "the pointer is on Exit (%ld,%ld; centre %ld,%ld)", p.x, p.y,
           c.x, c.y);
@@ -216,7 +225,8 @@ void CheckRegistry(Env& env, const std::string& target) {
       {"Publisher", "Halvorsk"},
       {"InstallLocation", target},
       {"D_start", ProgramsFolder() + "\\"},
-      {"UninstallString", target + "uninst.exe Tessarin"},
+      // Quoted, so that Windows cannot take "C:\Program" for the program to run.
+      {"UninstallString", "\"" + target + "uninst.exe\" Tessarin"},
       {"F_dtop", desktop + "\\Tessarin.Lnk"},
       {"F_sendto", ShellFolder(CSIDL_SENDTO) + "\\Tessarin.Lnk"},
   };
@@ -384,10 +394,15 @@ void StandardOrDeveloper(Env& env, bool developer) {
   CheckTree(env, target, developer);
   CheckLinks(env, target, developer);
   CheckRegistry(env, target);
-  // Install is disabled, but Enter still sends its command: it must do nothing now.
-  PostKey(run.Focus(), VK_RETURN);
-  r.Check(run.Text(kStatus) == kSuccess && run.Panels().empty(),
-          "a second Install command after the install does nothing");
+  // Install is disabled, but Enter on a control that is not a push button still sends its
+  // command: it must do nothing now.
+  SendMessageTimeoutA(run.dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run.Item(kDeveloper)),
+                      TRUE, SMTO_ABORTIFHUNG, 3000, nullptr);
+  PostKey(run.Item(kDeveloper), VK_RETURN);
+  MessageBoxSeen box;
+  DWORD code = 0;
+  r.Check(run.Text(kStatus) == kSuccess && !run.FindMessageBox("", &box) && !run.Exited(0, &code),
+          "Enter (command 1) after the install does nothing");
   ExitSetup(env, run);
   CheckProductStarted(env, target);
 }

@@ -102,6 +102,8 @@ bool CSetupDialog::OnCloseSetup(MessageArgs&) {
 }
 
 void CSetupDialog::CloseNow() {
+  // A panel owned by this dialog would otherwise be destroyed with it behind QuickHelp's back.
+  CloseQuickHelp();
   delete meter_;
   meter_ = nullptr;
   // Posted to the thread rather than to the window: the window is destroyed right after, and

@@ -334,6 +334,111 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions&
   return true;
 }
 
+namespace {
+
+// Bit-level reader for ImplodeScanStream: bits are taken least significant first; bits past
+// the end read as zero but mark the reader as overrun.
+class BitReader {
+ public:
+  BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  // The next count bits (0-24).
+  uint32_t Peek(int count) const {
+    uint64_t byte = position_ / 8;
+    uint32_t v = 0;
+    for (uint64_t i = 0; i < 4; ++i)
+      if (byte + i < size_) v |= uint32_t{data_[byte + i]} << (8 * i);
+    return (v >> (position_ % 8)) & ((1u << count) - 1);
+  }
+  uint32_t Take(int count) {
+    uint32_t v = Peek(count);
+    position_ += static_cast<uint64_t>(count);
+    return v;
+  }
+  bool Overrun() const { return position_ > static_cast<uint64_t>(size_) * 8; }
+  size_t BytesUsed() const { return static_cast<size_t>((position_ + 7) / 8); }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  uint64_t position_ = 0;
+};
+
+// Next bits to symbol, for codes of up to 8 bits (length, distance) and up to 13 (literal).
+struct ScanTables {
+  uint8_t length[256];
+  uint8_t distance[256];
+  uint8_t literal[8192];
+};
+
+template <size_t N, size_t M, typename Stored>
+void FillLookup(uint8_t (&table)[M], const uint8_t (&bits)[N], Stored stored) {
+  for (size_t i = 0; i < N; ++i)
+    for (size_t at = stored(i); at < M; at += size_t{1} << bits[i])
+      table[at] = static_cast<uint8_t>(i);
+}
+
+const ScanTables& GetScanTables() {
+  static const ScanTables tables = [] {
+    ScanTables t{};
+    FillLookup(t.length, kLengthBits, [](size_t i) { return size_t{kLengthStored[i]}; });
+    FillLookup(t.distance, kDistanceBits, [](size_t i) { return size_t{kDistanceStored[i]}; });
+    FillLookup(t.literal, kLiteralBits, [](size_t i) { return size_t{kLiteralStored.code[i]}; });
+    return t;
+  }();
+  return tables;
+}
+
+}  // namespace
+
+ImplodeScan ImplodeScanStream(const uint8_t* data, size_t size, std::vector<ImplodeToken>* tokens) {
+  ImplodeScan scan;
+  if (tokens != nullptr) tokens->clear();
+  if (size < 2) return scan;
+  ImplodeOptions options;
+  options.literalMode = data[0];
+  options.dictBits = data[1];
+  if (!ImplodeOptionsValid(options)) {
+    scan.result = ImplodeScanResult::kBadHeader;
+    return scan;
+  }
+  const ScanTables& tables = GetScanTables();
+  BitReader r(data + 2, size - 2);
+  for (;;) {
+    ImplodeToken t;
+    if (r.Take(1) == 0) {
+      uint8_t byte;
+      if (options.literalMode == 0) {
+        byte = static_cast<uint8_t>(r.Take(8));
+      } else {
+        byte = tables.literal[r.Peek(13)];
+        r.Take(kLiteralBits[byte]);
+      }
+      t = ImplodeToken::Literal(byte);
+    } else {
+      int code = tables.length[r.Peek(8)];
+      r.Take(kLengthBits[code]);
+      uint32_t value = kLengthBase[code] + r.Take(kLengthExtraBits[code]);
+      if (value == kLengthBase[kEndCode] + kEndExtra) break;
+      uint32_t length = value + 2;
+      int low = LowDistanceBits(options.dictBits, length);
+      uint32_t high = tables.distance[r.Peek(8)];
+      r.Take(kDistanceBits[high]);
+      t = ImplodeToken::Match(length, (high << low) + r.Take(low) + 1);
+    }
+    if (r.Overrun()) return scan;
+    if (t.length > 1 && t.value > scan.outputBytes) {
+      scan.result = ImplodeScanResult::kBeforeStart;
+      return scan;
+    }
+    scan.outputBytes += t.length;
+    if (tokens != nullptr) tokens->push_back(t);
+  }
+  if (r.Overrun()) return scan;
+  scan.result = ImplodeScanResult::kOk;
+  scan.usedBytes = 2 + r.BytesUsed();
+  return scan;
+}
+
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,
                    std::vector<uint8_t>* out) {
   std::vector<ImplodeToken> tokens;

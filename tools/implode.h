@@ -69,6 +69,22 @@ bool ImplodeTokensValid(const std::vector<ImplodeToken>& tokens, const ImplodeOp
 bool ImplodeEncode(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options,
                    std::vector<uint8_t>* out);
 
+// Reads a stream back into its tokens, without producing output; for checking streams made
+// elsewhere. Unlike the setup's decoder it notices matches that reach before the first byte.
+enum class ImplodeScanResult {
+  kOk,           // the end-of-stream code was reached
+  kBadHeader,    // literal mode or dictionary-size byte out of range
+  kTruncated,    // the data ends before the end-of-stream code
+  kBeforeStart,  // a match reaches before the first byte of output
+};
+struct ImplodeScan {
+  ImplodeScanResult result = ImplodeScanResult::kTruncated;
+  size_t usedBytes = 0;      // bytes up to and including the one holding the end code
+  uint64_t outputBytes = 0;  // output length of the tokens read
+};
+// tokens may be null.
+ImplodeScan ImplodeScanStream(const uint8_t* data, size_t size, std::vector<ImplodeToken>* tokens);
+
 // Compresses size bytes at data into a complete stream (header, symbols, end-of-stream code,
 // zero padding). Returns false only for invalid options.
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,

@@ -52,7 +52,7 @@ bool ListDirectory(const std::string& fullPath, const std::string& relativePath,
     std::string relative = JoinPath(relativePath, name);
     std::string why;
     if (!CheckNameComponent(name, &why)) {
-      *error = "refusing \"" + relative + "\": " + why;
+      *error = "refusing \"" + PrintableName(relative) + "\": " + why;
       return false;
     }
     for (size_t j = 0; j < i; ++j) {
@@ -114,6 +114,8 @@ bool WalkDirectory(const std::string& fullPath, const std::string& relativePath,
       return false;
     }
     f.size = static_cast<uint64_t>(st.st_size);
+    f.device = static_cast<uint64_t>(st.st_dev);
+    f.inode = static_cast<uint64_t>(st.st_ino);
     if (f.size > kMaxEntryLength) {
       *error = "refusing \"" + f.relativePath + "\": " + std::to_string(f.size) +
                " bytes; an entry holds at most 2147483647";
@@ -192,6 +194,21 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
   }
   PackTree tree;
   if (!WalkSourceTree(sourceDir, &tree, error)) return false;
+
+  // An earlier build lying inside the tree would be packed into the new one.
+  struct stat outputStat;
+  if (stat(options.output.c_str(), &outputStat) == 0) {
+    for (const PackDirectory& dir : tree.directories) {
+      for (const PackFile& f : dir.files) {
+        if (f.device == static_cast<uint64_t>(outputStat.st_dev) &&
+            f.inode == static_cast<uint64_t>(outputStat.st_ino)) {
+          *error = "refusing \"" + f.relativePath + "\": it is the output file " + options.output +
+                   "; write the output outside the source directory";
+          return false;
+        }
+      }
+    }
+  }
 
   std::vector<uint8_t> stub;
   if (!options.stubPath.empty() && !ReadWholeFile(options.stubPath, &stub, error)) return false;

@@ -14,6 +14,8 @@ struct PackFile {
   std::string relativePath;  // from the source directory, '/' between levels
   std::string fullPath;
   uint64_t size = 0;
+  uint64_t device = 0;  // with inode: tells whether a path names this same file
+  uint64_t inode = 0;
 };
 
 struct PackDirectory {

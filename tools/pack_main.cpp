@@ -11,6 +11,7 @@
 #include "tools/pack_build.h"
 #include "tools/pack_extract.h"
 #include "tools/pack_io.h"
+#include "tools/pack_names.h"
 #include "tools/pack_read.h"
 
 namespace {
@@ -139,13 +140,13 @@ int RunList(int argc, char** argv) {
     if (!reader.Next(&e, &error)) return Fail(std::string(argv[1]) + ": " + error);
     if (e.kind == ArchiveEntry::Kind::kEnd) break;
     if (e.kind == ArchiveEntry::Kind::kDirectory) {
-      std::printf("dir\t>%s\n", e.name.c_str());
+      std::printf("dir\t>%s\n", PrintableName(e.name).c_str());
       ++directories;
       continue;
     }
     bool packed = archive::IsCompressedSize(e.sizeField);
-    std::printf("file\t%s\t%s\t%ld\n", e.name.c_str(), packed ? "compressed" : "stored",
-                static_cast<long>(e.sizeField));
+    std::printf("file\t%s\t%s\t%ld\n", PrintableName(e.name).c_str(),
+                packed ? "compressed" : "stored", static_cast<long>(e.sizeField));
     ++files;
     compressed += packed ? 1 : 0;
     dataBytes += e.dataLength;

@@ -94,6 +94,15 @@ bool HasNonAsciiBytes(const std::string& name) {
   return false;
 }
 
+std::string PrintableName(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u == 0x7F) ? '?' : c;
+  }
+  return out;
+}
+
 bool MatchGlob(const std::string& pattern, const std::string& text) {
   return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
 }

@@ -24,6 +24,9 @@ bool CheckDirectoryEntryPath(const std::string& path, std::string* why);
 // ANSI code page of the machine it runs on, so they may come out differently.
 bool HasNonAsciiBytes(const std::string& name);
 
+// name with control bytes shown as '?', for messages and listings.
+std::string PrintableName(const std::string& name);
+
 // Shell-style pattern match (*, ?, [...]); '*' also matches '/'.
 bool MatchGlob(const std::string& pattern, const std::string& text);
 

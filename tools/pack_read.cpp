@@ -4,16 +4,10 @@
 
 #include "payload/archive_format.h"
 #include "payload/explode.h"
+#include "tools/implode.h"
 #include "tools/pack_names.h"
 
 namespace {
-
-// Names come from the file; keep control bytes out of the terminal.
-std::string Printable(const std::string& s) {
-  std::string out;
-  for (char c : s) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
-  return out;
-}
 
 struct BoundedInput {
   const uint8_t* data;
@@ -76,10 +70,10 @@ bool ArchiveReader::FindMarker(std::string* error) {
 std::string DescribeEntry(const ArchiveEntry& entry, const std::string& directory) {
   std::string s = "entry " + std::to_string(entry.index);
   if (entry.kind == ArchiveEntry::Kind::kDirectory)
-    return s + " (directory \">" + Printable(entry.name) + "\")";
+    return s + " (directory \">" + PrintableName(entry.name) + "\")";
   if (entry.name.empty()) return s;
-  s += " \"" + Printable(entry.name) + "\"";
-  if (!directory.empty()) s += " in \"" + Printable(directory) + "\"";
+  s += " \"" + PrintableName(entry.name) + "\"";
+  if (!directory.empty()) s += " in \"" + PrintableName(directory) + "\"";
   return s;
 }
 

@@ -194,7 +194,18 @@ TEST(ImplodeRoundTrip, EveryHeaderAndParserDecodesToTheInputUsingExactlyTheStrea
       EXPECT_TRUE(d.output == s.data);
       // Trailing bytes would make the setup read the next entry from inside this one.
       EXPECT_TRUE(d.wantedMore);
-      EXPECT_TRUE(ImplodeTokensValid(Parse(s.data, o), o));
+      std::vector<ImplodeToken> parsed = Parse(s.data, o);
+      EXPECT_TRUE(ImplodeTokensValid(parsed, o));
+      // Read back bit by bit, the stream holds exactly the parser's tokens.
+      std::vector<ImplodeToken> scanned;
+      ImplodeScan scan = ImplodeScanStream(stream.data(), stream.size(), &scanned);
+      EXPECT_EQ(scan.result, ImplodeScanResult::kOk);
+      EXPECT_EQ(scan.usedBytes, stream.size());
+      ASSERT_EQ(scanned.size(), parsed.size());
+      for (size_t i = 0; i < parsed.size(); ++i) {
+        ASSERT_EQ(scanned[i].length, parsed[i].length) << "token " << i;
+        ASSERT_EQ(scanned[i].value, parsed[i].value) << "token " << i;
+      }
     }
   }
 }
@@ -327,6 +338,42 @@ TEST(ImplodeReach, InvalidHeaderOptionsAreRefused) {
     o.dictBits = bits;
     EXPECT_FALSE(ImplodeBuffer(data, sizeof data, o, &out));
   }
+}
+
+TEST(ImplodeScan, StreamsReachingBeforeTheFirstByteOrCutShortAreCaught) {
+  // The setup's decoder passes both of these; the packer's test command relies on the scan.
+  Bytes stream = {0, 6};
+  // literal 'a', then a 3-byte match at distance 2 (one byte before the start), then the end.
+  uint64_t bits = 0;
+  int n = 0;
+  auto put = [&](uint32_t v, int count) {
+    bits |= static_cast<uint64_t>(v) << n;
+    n += count;
+  };
+  put(0, 1);
+  put('a', 8);
+  put(1, 1);
+  put(implode_tables::kLengthStored[1], implode_tables::kLengthBits[1]);  // length 3
+  put(implode_tables::kDistanceStored[0], implode_tables::kDistanceBits[0]);
+  put(1, 6);  // distance 2
+  put(1, 1);
+  put(implode_tables::kLengthStored[15], 7);
+  put(255, 8);
+  for (int i = 0; i < n; i += 8) stream.push_back(static_cast<uint8_t>(bits >> i));
+  ImplodeScan scan = ImplodeScanStream(stream.data(), stream.size(), nullptr);
+  EXPECT_EQ(scan.result, ImplodeScanResult::kBeforeStart);
+  EXPECT_EQ(scan.outputBytes, 1u);
+
+  Bytes good;
+  const uint8_t text[] = "abcabcabcabc";
+  ImplodeOptions o;
+  ASSERT_TRUE(ImplodeBuffer(text, sizeof text, o, &good));
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    EXPECT_NE(ImplodeScanStream(good.data(), cut, nullptr).result, ImplodeScanResult::kOk) << cut;
+  }
+  good[1] = 7;
+  EXPECT_EQ(ImplodeScanStream(good.data(), good.size(), nullptr).result,
+            ImplodeScanResult::kBadHeader);
 }
 
 // --- Bit costs and code tables ---------------------------------------------------------------

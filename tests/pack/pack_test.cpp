@@ -365,6 +365,17 @@ TEST(PackRefusal, RefusedBuildLeavesAnExistingOutputAlone) {
   EXPECT_EQ(ReadText(out / "setup.exe"), "previous build");
 }
 
+TEST(PackRefusal, AnEarlierOutputInsideTheSourceTreeIsNotPackedIntoTheNextOne) {
+  TempDir src;
+  WriteText(src / "ok.txt", "fine");
+  ASSERT_EQ(RunPack({"build", "-o", src / "setup.exe", src.path()}).status, 0);
+  Bytes first = ReadFile(src / "setup.exe");
+  PackRun r = RunPack({"build", "-o", src / "setup.exe", src.path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "setup.exe")) << r.err;
+  EXPECT_TRUE(ReadFile(src / "setup.exe") == first);
+}
+
 TEST(PackRefusal, LimitsAreInclusiveAndMarkerWordsOffTheGridAreHarmless) {
   TempDir src, out;
   WriteText(src / std::string(255, 'f'), "longest name Linux allows");

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,7 +20,11 @@
 #include "shell/fs_platform.h"
 #include "tools/implode.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -107,26 +112,46 @@ struct InstallRun {
   }
 };
 
-// A temporary directory reached as drive T:. The setup file lives at T:\dist\setup.exe.
+// A temporary directory: natively reached as drive T:, under Wine by its Windows path. The
+// setup file lives at ROOT\dist\setup.exe.
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    // A fresh directory under TEMP, named by its Windows path.
+    static int counter = 0;
+    const char* temp = std::getenv("TEMP");
+    std::error_code ec;
+    do {
+      root_ = fs::path(temp ? temp : "C:\\windows\\temp") /
+              ("tsarin-engine-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(++counter));
+    } while (!fs::create_directory(root_, ec) && counter < 10000);
+    host_ = root_;
+    root = root_.string();
+#else
     char host[] = "/tmp/tsarin-engine-XXXXXX";
     ASSERT_NE(mkdtemp(host), nullptr);
-    host_ = host;
+    root_ = host_ = host;
     ASSERT_TRUE(FsSetDriveRoot('T', host));
+    root = "T:";
+#endif
     fs::create_directories(host_ / "dist");
   }
   void TearDown() override {
     std::error_code ec;
-    for (fs::recursive_directory_iterator it(host_, ec), end; !ec && it != end; it.increment(ec))
+    for (fs::recursive_directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
       if (!it->is_symlink())
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(host_, ec);
+#ifndef _WIN32
     FsSetDriveRoot('T', nullptr);
+#endif
+    fs::remove_all(root_, ec);
   }
 
-  fs::path Host(const std::string& relative) const { return host_ / relative; }
+  fs::path Host(const std::string& relative) const {
+    return host_ / relative;
+  }
   void WriteSetup(const Bytes& bytes) {
     std::ofstream(Host("dist/setup.exe"), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -135,16 +160,22 @@ class EngineTest : public ::testing::Test {
     std::ifstream in(Host(relative), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  // Installs the setup file into directory (the field's text) and returns the recording.
-  void Install(InstallRun& run, const std::string& directory = "T:\\out", bool developer = false,
+  // Installs the setup file into directory (the field's text; ROOT\out when not given).
+  void Install(InstallRun& run) {
+    Install(run, root + "\\out");
+  }
+  void Install(InstallRun& run, const std::string& directory, bool developer = false,
                bool reset = true) {
     run.surface.directory = directory;
     run.surface.developerChecked = developer;
-    if (reset) ResetInstallContext(&run.surface, &run.desktop, "T:\\dist\\setup.exe");
+    if (reset)
+      ResetInstallContext(&run.surface, &run.desktop, (root + "\\dist\\setup.exe").c_str());
     OnInstall();
   }
 
-  fs::path host_;
+  std::string root;  // the directory as the engine names it: "T:" natively
+  fs::path root_;    // the directory itself
+  fs::path host_;    // the same, as the test process reaches it
 };
 
 #endif  // TSARIN_TESTS_ENGINE_ENGINE_FIXTURE_H

@@ -109,12 +109,21 @@ void CheckFinished(Env& env, SetupRun& run) {
   r.Check(!run.Enabled(kInstall), "Install is disabled");
   r.Check(!run.Enabled(kDirectory), "the directory field is disabled");
   r.Equal(TitleOf(run.Item(kAbort)), "E&xit", "Abort button relabelled");
+  MessageBoxSeen box;
+  r.Check(!run.FindMessageBox("", &box), "no message box is open (%s: %s)", box.caption.c_str(),
+          Visible(box.text).c_str());
   // The read-me's program may have taken the foreground; the dialog gives the focus back to
   // the control that had it when the user returns to it.
+  // It may take the foreground a moment after the install has finished, so look again.
   HWND focus = run.Focus();
-  if (!focus && run.Active() == nullptr) {
-    r.Note("the dialog is inactive after the install (the read-me took the foreground)");
-    run.Activate();
+  for (int t = 0; t < 10 && focus != run.Item(kAbort); ++t) {
+    if (run.Active() == nullptr) {
+      if (t == 0)
+        r.Note("the dialog is inactive after the install (the read-me took the foreground)");
+      run.Activate();
+    } else {
+      Pause(300);
+    }
     focus = run.Focus();
   }
   r.Check(focus == run.Item(kAbort), "Exit has the focus (focus on id %d)",
@@ -521,6 +530,7 @@ void DangerousTargets(Env& env) {
 // file is whole again.
 void Damaged(Env& env) {
   Report& r = env.report;
+  RegisterViewer(env.robotPath);
   std::vector<uint8_t> good;
   WalkedArchive a;
   if (!r.Check(ReadFileBytes(env.setupExe, &good) && WalkArchive(good, &a),

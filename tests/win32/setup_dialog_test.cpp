@@ -42,13 +42,13 @@ bool QuitPosted() {
 }
 
 std::string Text(HWND w) {
-  char buf[512];
+  char buf[512] = "";
   GetWindowTextA(w, buf, sizeof buf);
   return buf;
 }
 
 std::string ClassName(HWND w) {
-  char buf[64];
+  char buf[64] = "";
   GetClassNameA(w, buf, sizeof buf);
   return buf;
 }
@@ -263,6 +263,25 @@ TEST_F(SetupDialogTest, RightClickOpensTheItemsPanelOrTheGeneralOneAndALeftClick
   SendMessageA(panel->Window(), WM_RBUTTONUP, 0, MAKELPARAM(local.x, local.y));
   ASSERT_NE(quickHelpState.openPanel, nullptr);
   EXPECT_EQ(quickHelpState.openPanel->TemplateId(), static_cast<uint32_t>(IDD_PANEL_ABORT));
+}
+
+TEST_F(SetupDialogTest, TextTableOpensAPanelBuiltInMemoryWithItsTextsFilledIn) {
+  Make();
+  const QuickHelpTextEntry texts[] = {{IDC_INSTALL, "Developer parts``*headers and libraries"},
+                                      {0, nullptr}};
+  const QuickHelpEntry noPanels[] = {{0, 0}};
+  POINT p = Centre(Item(IDC_INSTALL));
+  ShowQuickHelp(dialog, p.x, p.y, noPanels, texts);
+  ASSERT_NE(quickHelpState.openPanel, nullptr);
+  HWND panel = quickHelpState.openPanel->Window();
+  EXPECT_EQ(quickHelpState.openPanel->TemplateId(), 0u);
+  EXPECT_TRUE(IsWindowVisible(panel));
+  EXPECT_EQ(Text(GetDlgItem(panel, 21)), "Developer parts");
+  EXPECT_EQ(Text(GetDlgItem(panel, 22)), "*");
+  EXPECT_EQ(Text(GetDlgItem(panel, 23)), "headers and libraries");
+  EXPECT_EQ(GetCapture(), panel);
+  CloseQuickHelp();
+  EXPECT_FALSE(IsWindow(panel));
 }
 
 // ---- commands during an install attempt ----

@@ -398,7 +398,10 @@ void StandardOrDeveloper(Env& env, bool developer) {
   CheckReady(env, run);
   std::string target = Install(env, run, developer, "", !developer);
   CheckFinished(env, run);
-  if (!developer) Shot(env, "finished");
+  if (!developer) {
+    run.Activate();
+    Shot(env, "finished");
+  }
   CheckReadMeOpened(env, run, target);
   CheckTree(env, target, developer);
   CheckLinks(env, target, developer);
@@ -857,6 +860,15 @@ int main(int argc, char** argv) {
   if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_WRITE,
                       nullptr, &key, nullptr) == ERROR_SUCCESS) {
     RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    RegCloseKey(key);
+  }
+
+  // The classic look, which the dialog's transparent statics and read-only status line are
+  // drawn for: Wine's own visual theme paints edit backgrounds itself.
+  if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager", 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExA(key, "ThemeActive", 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 2);
     RegCloseKey(key);
   }
 

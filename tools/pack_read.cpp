@@ -157,6 +157,19 @@ bool CheckCompressedData(const uint8_t* data, size_t length, uint64_t* outputByt
         "entry from inside this one";
     return false;
   }
+  // The decoder copies whatever its history holds for a match that reaches before the first
+  // byte, so such a stream decodes "successfully" to wrong data. Read it back to find one.
+  ImplodeScan scan = ImplodeScanStream(data, length, nullptr);
+  if (scan.result == ImplodeScanResult::kBeforeStart) {
+    *why = "a match at output offset " + std::to_string(scan.outputBytes) +
+           " reaches before the first byte";
+    return false;
+  }
+  if (scan.result != ImplodeScanResult::kOk || scan.usedBytes != length ||
+      scan.outputBytes != run.outputBytes) {
+    *why = "the stream reads back differently from what the decoder made of it";
+    return false;
+  }
   return true;
 }
 

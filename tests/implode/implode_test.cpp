@@ -432,15 +432,4 @@ TEST(ImplodeTables, LiteralCodesFallIntoTheDecoderTableClasses) {
   EXPECT_EQ(after8, 32);
 }
 
-TEST(ImplodeTables, LiteralCodesArePrefixFree) {
-  using namespace implode_tables;
-  for (int a = 0; a < 256; ++a) {
-    for (int b = 0; b < 256; ++b) {
-      if (a == b || kLiteralBits[a] > kLiteralBits[b]) continue;
-      uint32_t mask = (1u << kLiteralBits[a]) - 1;
-      EXPECT_NE(kLiteralStored.code[a], kLiteralStored.code[b] & mask) << a << " prefixes " << b;
-    }
-  }
-}
-
 }  // namespace

@@ -551,7 +551,7 @@ TEST_F(PackDamage, CorruptStreamsAreFoundAndNameTheirEntry) {
   }
 }
 
-TEST(PackCraftedArchive, UnsafeOrOverlongNamesInAnArchiveAreReported) {
+TEST(PackCraftedArchive, UnsafeNamesAndStreamsTheDecoderWouldPassAreReported) {
   struct Crafted {
     std::string entries;  // after the marker, without the end entry
     std::string message;
@@ -560,7 +560,10 @@ TEST(PackCraftedArchive, UnsafeOrOverlongNamesInAnArchiveAreReported) {
   for (const Crafted& c : {Crafted{">..\\escape" + std::string(1, '\0'), "unsafe path"},
                            Crafted{"CON" + stored, "unsafe name"},
                            Crafted{std::string(261, 'x') + stored, "longer than 260"},
-                           Crafted{std::string(260, 'x') + stored, ""}}) {
+                           Crafted{std::string(260, 'x') + stored, ""},
+                           // 'a', then 3 bytes from distance 2: decodes "successfully".
+                           Crafted{std::string("f\0\7\0\0\0\0\6\xC2\x7E\x10\xF0\x0F", 13),
+                                   "reaches before the first byte"}}) {
     Bytes file(16, 0);
     archive::WriteMarkerRecord(file.data());
     file.insert(file.end(), c.entries.begin(), c.entries.end());

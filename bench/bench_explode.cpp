@@ -2,7 +2,12 @@
 // uncompressed bitmap, next to zlib's inflate and libdeflate decompressing the same data, and
 // the compressed sizes of our implode against gzip -9, zlib and libdeflate.
 //
-//   bench-explode [repetitions]     (default 7; the best repetition counts)
+//   bench-explode [repetitions]        (default 7; the best repetition counts)
+//   bench-explode prepare DIR          writes the corpus and its compressed forms to DIR
+//   bench-explode once DECODER DIR     decodes the prepared corpus once with one decoder
+//                                      (explode0, explode1, zlib or libdeflate) inside
+//                                      DecodeCorpusOnce, for counting instructions under
+//                                      valgrind --tool=callgrind --toggle-collect
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -241,10 +246,7 @@ double MBps(size_t bytes, double seconds) {
   return seconds > 0 ? bytes / seconds / 1e6 : 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+std::vector<Item> Corpus() {
   std::vector<Item> corpus;
   corpus.push_back(LicenseTexts());
   for (const char* path : {"/usr/bin/bash", "/lib/x86_64-linux-gnu/libc.so.6"}) {
@@ -252,6 +254,124 @@ int main(int argc, char** argv) {
     if (ReadFile(path, &item.data)) corpus.push_back(std::move(item));
   }
   corpus.push_back(Bitmap());
+  return corpus;
+}
+
+// The four compressed forms of an item, as `prepare` stores them next to the raw data.
+const char* const kDecoders[] = {"explode0", "explode1", "zlib", "libdeflate"};
+
+Bytes Compress(const Bytes& data, int decoder) {
+  Bytes out;
+  if (decoder <= 1) {
+    ImplodeOptions options;
+    options.literalMode = decoder;
+    options.dictBits = 6;
+    options.parser = ImplodeParser::kOptimal;
+    if (!ImplodeBuffer(data.data(), data.size(), options, &out)) Fail("implode");
+  } else if (decoder == 2) {
+    out.resize(compressBound(data.size()));
+    uLongf size = out.size();
+    if (compress2(out.data(), &size, data.data(), data.size(), 9) != Z_OK) Fail("zlib");
+    out.resize(size);
+  } else {
+    libdeflate_compressor* c = libdeflate_alloc_compressor(12);
+    out.resize(libdeflate_deflate_compress_bound(c, data.size()));
+    out.resize(libdeflate_deflate_compress(c, data.data(), data.size(), out.data(), out.size()));
+    libdeflate_free_compressor(c);
+    if (out.empty()) Fail("libdeflate compress");
+  }
+  return out;
+}
+
+bool WriteFile(const std::string& path, const Bytes& data) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+  return fclose(f) == 0 && ok;
+}
+
+int Prepare(const std::string& dir) {
+  std::string names;
+  for (const Item& item : Corpus()) {
+    if (item.data.empty()) continue;
+    if (!WriteFile(dir + "/" + item.name + ".raw", item.data)) Fail("cannot write to " + dir);
+    for (int d = 0; d < 4; ++d) {
+      if (!WriteFile(dir + "/" + item.name + "." + kDecoders[d], Compress(item.data, d))) {
+        Fail("cannot write to " + dir);
+      }
+    }
+    names += item.name + "\n";
+  }
+  if (!WriteFile(dir + "/corpus.list", Bytes(names.begin(), names.end()))) Fail("list");
+  return 0;
+}
+
+struct Prepared {
+  Bytes raw, stream, out;
+};
+
+// Decodes every item once; the only code counted by `once` under callgrind.
+__attribute__((noinline)) void DecodeCorpusOnce(int decoder, std::vector<Prepared>* items,
+                                                ExplodeWorkArea* work,
+                                                libdeflate_decompressor* ld) {
+  for (Prepared& p : *items) {
+    if (decoder <= 1) {
+      Memory m{p.stream.data(), p.stream.size(), 0, p.out.data(), p.out.size(), 0};
+      if (ExplodeStream(ReadMemory, WriteMemory, work, &m) != kExplodeOk) Fail("explode");
+    } else if (decoder == 2) {
+      uLongf outSize = p.out.size();
+      if (uncompress(p.out.data(), &outSize, p.stream.data(), p.stream.size()) != Z_OK) {
+        Fail("inflate");
+      }
+    } else if (libdeflate_deflate_decompress(ld, p.stream.data(), p.stream.size(), p.out.data(),
+                                             p.out.size(), nullptr) != LIBDEFLATE_SUCCESS) {
+      Fail("libdeflate decompress");
+    }
+  }
+}
+
+int Once(const std::string& decoderName, const std::string& dir) {
+  int decoder = 0;
+  while (decoder < 4 && decoderName != kDecoders[decoder]) ++decoder;
+  if (decoder == 4) Fail("unknown decoder " + decoderName);
+  Bytes list;
+  if (!ReadFile(dir + "/corpus.list", &list)) Fail("run prepare first");
+  std::vector<Prepared> items;
+  size_t total = 0;
+  std::string name;
+  for (uint8_t c : list) {
+    if (c != '\n') {
+      name.push_back(static_cast<char>(c));
+      continue;
+    }
+    Prepared p;
+    if (!ReadFile(dir + "/" + name + ".raw", &p.raw) ||
+        !ReadFile(dir + "/" + name + "." + decoderName, &p.stream)) {
+      Fail("missing prepared file for " + name);
+    }
+    p.out.assign(p.raw.size(), 0);
+    total += p.raw.size();
+    items.push_back(std::move(p));
+    name.clear();
+  }
+  auto work = std::make_unique<ExplodeWorkArea>();
+  libdeflate_decompressor* ld = libdeflate_alloc_decompressor();
+  DecodeCorpusOnce(decoder, &items, work.get(), ld);
+  libdeflate_free_decompressor(ld);
+  for (const Prepared& p : items) {
+    if (p.out != p.raw) Fail(decoderName + " round trip failed");
+  }
+  printf("%s %zu output bytes\n", decoderName.c_str(), total);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "prepare") == 0) return Prepare(argv[2]);
+  if (argc == 4 && strcmp(argv[1], "once") == 0) return Once(argv[2], argv[3]);
+  const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+  const std::vector<Item> corpus = Corpus();
 
   auto work = std::make_unique<ExplodeWorkArea>();
   std::vector<Result> results;

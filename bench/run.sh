@@ -1,9 +1,38 @@
 #!/usr/bin/env bash
-# Builds a Release native tree in build/bench and runs the decoder benchmark.
-#   bench/run.sh [repetitions]
+# Builds a Release native tree and runs the decoder benchmark: throughput (best of N runs, noisy
+# on a shared machine), then instructions per output byte as counted by callgrind, which do not
+# depend on the machine's load.
+#   bench/run.sh [repetitions]     (BENCH_BUILD_DIR overrides the build tree, build/bench)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$root" -B "$root/build/bench" -DCMAKE_BUILD_TYPE=Release -DTSARIN_SANITIZE=OFF \
+build=${BENCH_BUILD_DIR:-$root/build/bench}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTSARIN_SANITIZE=OFF \
   -DTSARIN_BENCH=ON >/dev/null
-cmake --build "$root/build/bench" -j2 --target bench-explode >/dev/null
-"$root/build/bench/bench/bench-explode" "$@"
+cmake --build "$build" -j2 --target bench-explode >/dev/null
+bench="$build/bench/bench-explode"
+"$bench" "$@"
+
+if ! command -v valgrind >/dev/null; then
+  echo "valgrind not installed: no instruction counts"
+  exit 0
+fi
+data="$build/bench-data"
+mkdir -p "$data"
+"$bench" prepare "$data"
+echo
+echo "Instructions per output byte (callgrind, one decode of the whole corpus)"
+declare -A ipb
+for decoder in explode0 explode1 zlib libdeflate; do
+  valgrind --tool=callgrind --callgrind-out-file="$data/callgrind.$decoder" \
+    --toggle-collect='*DecodeCorpusOnce*' "$bench" once "$decoder" "$data" \
+    >"$data/$decoder.log" 2>&1 || { cat "$data/$decoder.log"; exit 1; }
+  instructions=$(awk '/^totals:/ {print $2}' "$data/callgrind.$decoder")
+  bytes=$(awk '/output bytes/ {print $2}' "$data/$decoder.log")
+  ipb[$decoder]=$(awk -v i="$instructions" -v b="$bytes" 'BEGIN {printf "%.3f", i / b}')
+  printf "%-12s %14s instructions %10s bytes %8s per byte\n" "$decoder" "$instructions" "$bytes" \
+    "${ipb[$decoder]}"
+done
+for mode in 0 1; do
+  awk -v e="${ipb[explode$mode]}" -v z="${ipb[zlib]}" -v l="${ipb[libdeflate]}" -v m="$mode" \
+    'BEGIN {printf "explode%d: %.3f of zlib'"'"'s instructions per byte, %.3f of libdeflate'"'"'s\n", m, e / z, e / l}'
+done

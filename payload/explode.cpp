@@ -8,8 +8,9 @@
 // The work area lives in the install context's scratch buffer, shared with its data blocks.
 static_assert(sizeof(ExplodeWorkArea) <= 16644,
               "the work area must fit the install scratch buffer");
-static_assert(sizeof(ExplodeWorkArea::window) == 2 * kExplodeBlockSize + kExplodeMaxMatch - 1,
-              "a longest match starting at the last block position must fit the window");
+static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch - 1 + 15,
+              "a longest match starting at the last block position, and the overshoot of its "
+              "16-byte copies, must fit the window");
 
 namespace {
 
@@ -127,72 +128,155 @@ constexpr bool LengthTablesAgree() {
 }
 static_assert(LengthTablesAgree(), "length bases and extra bits must tile 0..517");
 
-// Literal codes longer than 8 bits are split into classes by their first bits (see
-// BuildLiteralTables). This walks the same split over the fixed code and checks that it is
-// sound: no two codes claim one table entry, every code is found again with the lookups
-// DecodeSymbol makes, and the class sizes are the expected ones.
-struct LiteralSplitCheck {
-  uint16_t owner[4][256];  // 0 = free, else symbol + 1
-  bool ok = true;
-  uint32_t classCount[4] = {};
-
-  constexpr LiteralSplitCheck() : owner{} {
-    for (int s = 255; s >= 0; --s) {
-      const uint32_t v = kLiteralCodes[s];
-      const uint32_t n = kLiteralBits[s];
-      uint32_t table = 0, shift = 0, size = 256;
-      if (n > 8 && (v & 0xFF) != 0) {
-        if ((v & 0x3F) != 0) {
-          table = 1, shift = 4;
-        } else {
-          table = 2, shift = 6, size = 128;
-        }
-      } else if (n > 8) {
-        table = 3, shift = 8;
-      }
-      ++classCount[table];
-      if (n - shift > 8 || (table == 2 && n - shift > 7)) ok = false;
-      for (uint32_t i = v >> shift; i < size; i += 1u << (n - shift)) {
-        if (owner[table][i] != 0) ok = false;
-        owner[table][i] = static_cast<uint16_t>(s + 1);
-      }
-    }
-    // Decode each code followed by all-zero and all-one padding.
-    for (uint32_t s = 0; s < 256 && ok; ++s) {
-      for (uint32_t pad = 0; pad < 2; ++pad) {
-        const uint32_t n = kLiteralBits[s];
-        const uint32_t bits = kLiteralCodes[s] | (pad ? (0xFFFFFFu << n) & 0xFFFFFF : 0);
-        const uint32_t first = bits & 0xFF;
-        uint32_t found = 0;
-        if (first == 0) {
-          found = owner[3][(bits >> 8) & 0xFF];
-        } else if (owner[0][first] != 0) {
-          found = owner[0][first];
-        } else if ((first & 0x3F) != 0) {
-          found = owner[1][(bits >> 4) & 0xFF];
-        } else {
-          found = owner[2][(bits >> 6) & 0x7F];
-        }
-        if (found != s + 1) ok = false;
-      }
+// Lengths with extra bits follow one rule, which lets a table entry carry the extra-bit count
+// alone: base = 2^extra + 6.
+constexpr bool LengthBasesFollowExtraBits() {
+  for (uint32_t i = 0; i < 16; ++i) {
+    if (kLengthExtraBits[i] != 0 && kLengthBase[i] != (1u << kLengthExtraBits[i]) + 6) {
+      return false;
     }
   }
-};
-constexpr LiteralSplitCheck kLiteralSplit;
-static_assert(kLiteralSplit.ok, "literal code split into lookup tables must be unambiguous");
-static_assert(kLiteralSplit.classCount[0] == 69 && kLiteralSplit.classCount[1] == 86 &&
-                  kLiteralSplit.classCount[2] == 69 && kLiteralSplit.classCount[3] == 32,
-              "literal code classes have the expected sizes");
-// The first-level table uses 255 as the escape to a second level; byte 255 must never occupy a
-// first-level entry itself.
-static_assert(kLiteralBits[255] > 8, "byte 255 must not have a first-level code");
+  return true;
+}
+static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^extra + 6");
 
-// Symbols returned by DecodeSymbol: 0-255 literal bytes, 256 + length value for matches.
-constexpr uint32_t kFirstMatchSymbol = 256;
-constexpr uint32_t kEndOfStreamLengthValue = 517;  // length code 15 with extra value 255
-constexpr uint32_t kEndOfStream = kFirstMatchSymbol + kEndOfStreamLengthValue;  // 773
-constexpr uint32_t kDecodeFailed = kEndOfStream + 1;                            // 774
-constexpr uint32_t kEscape = 255;
+// ---------------------------------------------------------------------------------------------
+// Decode tables.
+//
+// The symbol table is looked up with the next 11 stream bits, flag bit included, and tells
+// what they start with. An entry is 16 bits: bits 0-3 are the stream bits it accounts for,
+// bits 4-5 its kind, bits 6-15 a payload:
+//   literal        payload = the byte (mode 0: flag and 8 plain bits; mode 1: flag and a
+//                  literal code of up to 10 bits)
+//   match          payload = the match length, extra bits included (length codes whose code
+//                  and extra bits fit in the 10 bits after the flag: lengths 2-39)
+//   match-extra    payload = the number of extra bits still to read (length codes 12-15)
+//   long literal   payload = the first entry of an 8-entry group in the long-literal table,
+//                  which the next 3 bits index (literal codes of 11-13 bits)
+// A long-literal entry is the byte and, in bits 8-15, the code bits left after the first 10.
+// The distance table is looked up with the next 8 bits: the distance-code index in bits 4-15
+// and its bit length in bits 0-3.
+
+constexpr uint32_t kSymbolMask = (1u << kExplodeSymbolTableBits) - 1;
+constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bits after the flag
+constexpr uint32_t kLongLiteralGroupBits = 3;
+constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralEntries >> kLongLiteralGroupBits;
+
+enum EntryKind : uint32_t {
+  kKindLiteral = 0,
+  kKindMatch = 1,
+  kKindMatchExtra = 2,
+  kKindLongLiteral = 3,
+};
+
+constexpr uint16_t SymbolEntry(uint32_t bits, EntryKind kind, uint32_t payload) {
+  return static_cast<uint16_t>(bits | kind << 4 | payload << 6);
+}
+
+// Match lengths: the length value plus 2. The end-of-stream code is length code 15 with extra
+// value 255.
+constexpr uint32_t kEndOfStreamLength = 517 + 2;
+// Length of a match-extra entry with e extra bits read as x: 2^e + 6 + x + 2.
+constexpr uint32_t kExtraLengthOffset = 6 + 2;
+
+static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kExplodeSymbolTableBits,
+              "the end-of-stream code must come from a match-extra entry");
+static_assert(kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 < 1u << 10,
+              "resolved match lengths fit the payload");
+
+// The long-literal groups, made at compile time: which 10-bit prefixes start a longer code,
+// and the group entries. The first 10 code bits of every longer code select one group; the
+// next 3 bits select the entry, spread over the entries its remaining bits leave open.
+struct LongLiterals {
+  uint16_t prefix[kLongLiteralGroups] = {};
+  uint16_t table[kExplodeLongLiteralEntries] = {};
+  bool ok = true;
+
+  constexpr LongLiterals() {
+    uint32_t groups = 0;
+    bool filled[kExplodeLongLiteralEntries] = {};
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t n = kLiteralBits[s];
+      if (n <= kDirectLiteralBits) continue;
+      const uint32_t v = kLiteralCodes[s];
+      const uint32_t first = v & ((1u << kDirectLiteralBits) - 1);
+      uint32_t g = 0;
+      while (g < groups && prefix[g] != first) ++g;
+      if (g == groups) {
+        if (groups == kLongLiteralGroups) {
+          ok = false;
+          return;
+        }
+        prefix[groups++] = static_cast<uint16_t>(first);
+      }
+      const uint32_t rest = n - kDirectLiteralBits;
+      if (rest > kLongLiteralGroupBits) ok = false;
+      for (uint32_t i = v >> kDirectLiteralBits; i < (1u << kLongLiteralGroupBits);
+           i += 1u << rest) {
+        const uint32_t at = (g << kLongLiteralGroupBits) + i;
+        if (filled[at]) ok = false;
+        filled[at] = true;
+        table[at] = static_cast<uint16_t>(s | rest << 8);
+      }
+    }
+    if (groups != kLongLiteralGroups) ok = false;
+    for (bool f : filled) ok = ok && f;
+  }
+};
+constexpr LongLiterals kLongLiterals;
+static_assert(kLongLiterals.ok,
+              "literal codes longer than 10 bits fill the long-literal groups exactly once");
+
+// Sets entries code, code + 2^bits, ... below size to value.
+template <typename T>
+void FillEntries(T* table, uint32_t size, uint32_t code, uint32_t bits, T value) {
+  for (uint32_t i = code; i < size; i += 1u << bits) table[i] = value;
+}
+
+// Fills every entry: both codes after the flag are complete, so no index is left out.
+void BuildTables(ExplodeWorkArea* work) {
+  uint16_t* const table = work->symbolTable;
+  const uint32_t size = 1u << kExplodeSymbolTableBits;
+  for (uint32_t i = 0; i < 16; ++i) {
+    const uint32_t head = 1 + kLengthBits[i];
+    const uint32_t code = 1u | uint32_t{kLengthCodes[i]} << 1;
+    const uint32_t extra = kLengthExtraBits[i];
+    if (head + extra <= kExplodeSymbolTableBits) {
+      for (uint32_t x = 0; x < (1u << extra); ++x) {
+        FillEntries(table, size, code | x << head, head + extra,
+                    SymbolEntry(head + extra, kKindMatch, kLengthBase[i] + x + 2));
+      }
+    } else {
+      FillEntries(table, size, code, head, SymbolEntry(head, kKindMatchExtra, extra));
+    }
+  }
+  if (work->literalMode == 0) {
+    for (uint32_t b = 0; b < 256; ++b) {
+      FillEntries(table, size, b << 1, 9, SymbolEntry(9, kKindLiteral, b));
+    }
+  } else {
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t n = kLiteralBits[s];
+      if (n <= kDirectLiteralBits) {
+        FillEntries(table, size, uint32_t{kLiteralCodes[s]} << 1, n + 1,
+                    SymbolEntry(n + 1, kKindLiteral, s));
+      }
+    }
+    for (uint32_t g = 0; g < kLongLiteralGroups; ++g) {
+      table[uint32_t{kLongLiterals.prefix[g]} << 1] =
+          SymbolEntry(kExplodeSymbolTableBits, kKindLongLiteral, g << kLongLiteralGroupBits);
+    }
+    std::memcpy(work->longLiteralTable, kLongLiterals.table, sizeof(work->longLiteralTable));
+  }
+  for (uint32_t i = 0; i < 64; ++i) {
+    FillEntries(work->distanceTable, 256, kDistanceCodes[i], kDistanceBits[i],
+                static_cast<uint16_t>(i << 4 | kDistanceBits[i]));
+  }
+}
+
+// Why decoding stopped.
+constexpr uint32_t kEndOfStream = 0;
+constexpr uint32_t kDecodeFailed = 1;
 
 constexpr uint32_t kHistoryStart = 0;
 constexpr uint32_t kBlockStart = kExplodeBlockSize;    // 4096: first output position
@@ -206,141 +290,164 @@ constexpr uint32_t kBlockEnd = 2 * kExplodeBlockSize;  // 8192: a full block is 
   } while (0)
 
 // ---------------------------------------------------------------------------------------------
-// Bit reader.
-//
-// State, all in the work area:
-//   bitBuffer  the loaded stream bits not yet consumed; bit 0 is the next stream bit. It always
-//              holds 8 + extraBits valid bits and zeros above them, so the next 8 bits can be
-//              looked at (bitBuffer & 0xFF) without reading and without a failure path.
-//   extraBits  how many valid bits lie above the lowest 8 (0-7).
-//   input[inputPos, inputCount)
-//              bytes delivered by the read callback and not yet loaded into bitBuffer.
-// Consume(n), 1 <= n <= 8, drops n bits. When fewer than n bits lie above the lowest 8, it
-// loads exactly one more byte (refilling input through the read callback when it is used up)
-// so that 8 valid bits remain afterwards. It fails only when the callback returns 0; then the
-// state is unchanged and decoding stops. Because of the 8-bit look-ahead, a consume that ends
-// within the last input byte fails, even though the consumed bits themselves were present.
-
-bool Consume(ExplodeWorkArea* work, uint32_t n) {
-  if (work->extraBits >= n) {
-    work->bitBuffer >>= n;
-    work->extraBits -= n;
-    return true;
-  }
-  if (work->inputPos == work->inputCount) {
-    uint32_t size = kExplodeReadSize;
-    const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
-    EXPLODE_CHECK(count != 0, false);
-    // A callback that claims more than it was offered cannot make us read past the buffer.
-    work->inputCount = count < kExplodeReadSize ? count : kExplodeReadSize;
-    work->inputPos = 0;
-  }
-  work->bitBuffer >>= work->extraBits;  // exactly 8 valid bits remain
-  work->bitBuffer |= uint32_t{work->input[work->inputPos++]} << 8;
-  work->bitBuffer >>= n - work->extraBits;
-  work->extraBits += 8 - n;
-  return true;
-}
-
-inline uint32_t Peek8(const ExplodeWorkArea* work) {
-  return work->bitBuffer & 0xFF;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Decode tables, rebuilt on every call.
-
-// Sets entries code, code + 2^bits, ... below size to value.
-void FillEntries(uint8_t* table, uint32_t size, uint32_t code, uint32_t bits, uint8_t value) {
-  for (uint32_t i = code; i < size; i += 1u << bits) table[i] = value;
-}
-
-void BuildLiteralTables(ExplodeWorkArea* work) {
-  std::memcpy(work->literalBits, kLiteralBits, sizeof(work->literalBits));
-  for (int s = 255; s >= 0; --s) {
-    const uint32_t v = kLiteralCodes[s];
-    const uint32_t n = work->literalBits[s];
-    const uint8_t value = static_cast<uint8_t>(s);
-    if (n <= 8) {
-      FillEntries(work->literalTable, 256, v, n, value);
-    } else if ((v & 0xFF) != 0) {
-      work->literalTable[v & 0xFF] = kEscape;
-      if ((v & 0x3F) != 0) {
-        work->literalBits[s] = static_cast<uint8_t>(n - 4);
-        FillEntries(work->literalTableAfter4, 256, v >> 4, n - 4, value);
-      } else {
-        work->literalBits[s] = static_cast<uint8_t>(n - 6);
-        FillEntries(work->literalTableAfter6, 128, v >> 6, n - 6, value);
-      }
-    } else {
-      work->literalBits[s] = static_cast<uint8_t>(n - 8);
-      FillEntries(work->literalTableAfter8, 256, v >> 8, n - 8, value);
-    }
-  }
-}
-
-template <size_t N>
-void BuildShortCodeTable(uint8_t* table, const uint8_t (&codes)[N], const uint8_t (&bits)[N]) {
-  for (int i = static_cast<int>(N) - 1; i >= 0; --i) {
-    FillEntries(table, 256, codes[i], bits[i], static_cast<uint8_t>(i));
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
 // Symbols.
 
-// Returns a literal byte (0-255), 256 + a match's length value, kEndOfStream or kDecodeFailed.
-uint32_t DecodeSymbol(ExplodeWorkArea* work) {
-  if (work->bitBuffer & 1) {
-    EXPLODE_CHECK(Consume(work, 1), kDecodeFailed);
-    const uint32_t code = work->lengthTable[Peek8(work)];
-    EXPLODE_CHECK(Consume(work, work->lengthBits[code]), kDecodeFailed);
-    uint32_t value = code;
-    const uint32_t extraBits = work->lengthExtraBits[code];
-    if (extraBits != 0) {
-      value = work->lengthBase[code] + (work->bitBuffer & ((1u << extraBits) - 1));
-      // The end-of-stream code's last bit may lie in the last input byte; its bits are already
-      // loaded, so only the look-ahead beyond it is missing.
-      EXPLODE_CHECK(Consume(work, extraBits) || value == kEndOfStreamLengthValue, kDecodeFailed);
-    }
-    return kFirstMatchSymbol + value;
-  }
+struct Symbol {
+  uint32_t length;  // 0: a literal; 2-518: a match; kEndOfStreamLength: the end
+  uint32_t value;   // the literal byte, or the match distance (1-4096)
+};
 
-  EXPLODE_CHECK(Consume(work, 1), kDecodeFailed);
-  if (work->literalMode == 0) {
-    const uint32_t byte = Peek8(work);
-    EXPLODE_CHECK(Consume(work, 8), kDecodeFailed);
-    return byte;
+// The longest symbol: flag, 7-bit length code, 8 extra bits, 8-bit distance code, 6 low bits.
+constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
+
+// Decodes the symbol at the start of bits and returns how many bits it takes. Only that many
+// low bits of `bits` matter: when fewer are valid, the result is some symbol that claims more
+// bits than are valid (a prefix code cannot mistake a longer code for a shorter one).
+inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol* symbol) {
+  const uint32_t entry = work->symbolTable[bits & kSymbolMask];
+  uint32_t used = entry & 15;
+  const uint32_t kind = (entry >> 4) & 3;
+  const uint32_t payload = entry >> 6;
+  if (kind == kKindLiteral) {
+    symbol->length = 0;
+    symbol->value = payload;
+    return used;
   }
-  const uint32_t first = Peek8(work);
-  uint32_t byte;
-  if (first == 0) {
-    EXPLODE_CHECK(Consume(work, 8), kDecodeFailed);
-    byte = work->literalTableAfter8[Peek8(work)];
-  } else {
-    byte = work->literalTable[first];
-    if (byte == kEscape) {
-      if ((first & 0x3F) != 0) {
-        EXPLODE_CHECK(Consume(work, 4), kDecodeFailed);
-        byte = work->literalTableAfter4[Peek8(work)];
-      } else {
-        EXPLODE_CHECK(Consume(work, 6), kDecodeFailed);
-        byte = work->literalTableAfter6[Peek8(work) & 0x7F];
-      }
+  if (kind == kKindLongLiteral) {
+    const uint32_t rest = work->longLiteralTable[payload + ((bits >> used) & 7)];
+    symbol->length = 0;
+    symbol->value = rest & 0xFF;
+    return used + (rest >> 8);
+  }
+  uint32_t length = payload;
+  if (kind == kKindMatchExtra) {
+    const uint32_t extra = static_cast<uint32_t>(bits >> used) & ((1u << payload) - 1);
+    length = (1u << payload) + kExtraLengthOffset + extra;
+    used += payload;
+    if (length == kEndOfStreamLength) {
+      symbol->length = length;
+      return used;
     }
   }
-  EXPLODE_CHECK(Consume(work, work->literalBits[byte]), kDecodeFailed);
-  return byte;
+  const uint32_t code = work->distanceTable[(bits >> used) & 0xFF];
+  used += code & 15;
+  const uint32_t lowBits = length == 2 ? 2 : work->dictBits;
+  const uint32_t low = static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1);
+  symbol->length = length;
+  symbol->value = ((code >> 4) << lowBits) + low + 1;
+  return used + lowBits;
 }
 
-// Returns the distance (1 or more) of a match of the given length, or 0 when input ran out.
-uint32_t DecodeDistance(ExplodeWorkArea* work, uint32_t length) {
-  const uint32_t code = work->distanceTable[Peek8(work)];
-  EXPLODE_CHECK(Consume(work, work->distanceBits[code]), 0);
-  const uint32_t lowBits = length == 2 ? 2 : work->dictBits;
-  const uint32_t lowMask = length == 2 ? 3 : work->dictMask;
-  const uint32_t low = work->bitBuffer & lowMask;
-  EXPLODE_CHECK(Consume(work, lowBits), 0);
-  return (code << lowBits) + low + 1;
+// ---------------------------------------------------------------------------------------------
+// Bit reader.
+//
+// State (locals of DecodeBody while it runs, the work area around the slow path):
+//   bitBuffer  loaded stream bits; bit 0 is the next stream bit. The low bitCount bits are
+//              valid; above them lie zeros or the bits of the next unloaded input bytes.
+//   bitCount   0-63.
+//   input[inputPos, inputCount)
+//              bytes delivered by the read callback and not yet counted in bitCount.
+//
+// The stream behaves as if read through an 8-bit look-ahead: a symbol is complete only when
+// the input holds at least 8 bits beyond its last bit, except the end-of-stream code, whose
+// last bits may end the input. The read callback is called only when the input buffer is used
+// up and the current symbol needs more bits, one call per missing byte as a one-byte-at-a-time
+// reader would make them, so the calls do not depend on how far ahead the decoder loads.
+//
+// Fast path: with 8 or more unloaded bytes, one 64-bit little-endian load tops the buffer up
+// to 56-63 valid bits, more than the longest symbol and its look-ahead need. Slow path
+// (DecodeSlow): near the end of the input buffer, bytes are loaded one at a time until the
+// symbol and its look-ahead are complete.
+
+inline uint64_t Load64LittleEndian(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t v;
+  std::memcpy(&v, p, sizeof(v));
+  return v;
+#else
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+#endif
+}
+
+// Decodes the next symbol when fewer than 8 input bytes remain unloaded. Returns false when
+// the input ends before the symbol (and its look-ahead) is complete.
+bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
+  for (;;) {
+    const uint32_t used = DecodeSymbol(work, work->bitBuffer, symbol);
+    if (used + 8 <= work->bitCount) {
+      work->bitBuffer >>= used;
+      work->bitCount -= used;
+      return true;
+    }
+    if (work->inputPos == work->inputCount) {
+      uint32_t size = kExplodeReadSize;
+      const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
+      // The end-of-stream code's last bits may lie in the last input byte; they are valid, only
+      // the look-ahead beyond them is missing.
+      EXPLODE_CHECK(count != 0 || (symbol->length == kEndOfStreamLength && used <= work->bitCount),
+                    false);
+      if (count == 0) return true;
+      // A callback that claims more than it was offered cannot make us read past the buffer.
+      work->inputCount = count < kExplodeReadSize ? count : kExplodeReadSize;
+      work->inputPos = 0;
+    }
+    const uint64_t valid = (uint64_t{1} << work->bitCount) - 1;
+    work->bitBuffer = (work->bitBuffer & valid) | uint64_t{work->input[work->inputPos++]}
+                                                      << work->bitCount;
+    work->bitCount += 8;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output.
+
+inline void Copy8(uint8_t* to, const uint8_t* from) {
+  uint64_t v;
+  std::memcpy(&v, from, 8);
+  std::memcpy(to, &v, 8);
+}
+
+inline void Copy16(uint8_t* to, const uint8_t* from) {
+  uint64_t v[2];
+  std::memcpy(v, from, 16);
+  std::memcpy(to, v, 16);
+}
+
+// Copies a match as a byte-by-byte copy would: a distance shorter than the length repeats the
+// last `distance` bytes. May write up to 15 bytes past the end (the window's copy slack).
+// Returns the end of the match.
+inline uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
+  const uint8_t* from = out - distance;
+  uint8_t* const end = out + length;
+  if (distance >= 16) {
+    do {
+      Copy16(out, from);
+      out += 16;
+      from += 16;
+    } while (out < end);
+  } else if (distance >= 8) {
+    do {
+      Copy8(out, from);
+      out += 8;
+      from += 8;
+    } while (out < end);
+  } else if (distance == 1) {
+    const uint64_t v = from[0] * uint64_t{0x0101010101010101};
+    do {
+      std::memcpy(out, &v, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    // The first 8 bytes one at a time set up the repeating pattern; after that, 8-byte copies
+    // from a whole number of periods back (at least 8 bytes, at most 8 + distance - 1) read
+    // only bytes that follow the pattern already.
+    for (uint32_t i = 0; i < 8; ++i) out[i] = from[i];
+    const uint32_t step = (8 + distance - 1) / distance * distance;
+    for (out += 8; out < end; out += 8) Copy8(out, out - step);
+  }
+  return end;
 }
 
 void WriteOutput(ExplodeWorkArea* work, uint32_t count) {
@@ -353,30 +460,52 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   // A distance reaching before the first output byte copies zeros rather than whatever the
   // caller's memory held, so damaged input still decodes deterministically.
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
-  work->outputPos = kBlockStart;
+  uint8_t* const window = work->window;
+  uint8_t* const blockEnd = window + kBlockEnd;
+  uint8_t* out = window + kBlockStart;
+  uint64_t bits = work->bitBuffer;
+  uint32_t bitCount = work->bitCount;
+  uint32_t inputPos = work->inputPos;
+  uint32_t inputCount = work->inputCount;
+  uint32_t stop = kDecodeFailed;
   for (;;) {
-    const uint32_t symbol = DecodeSymbol(work);
-    if (symbol >= kEndOfStream) return symbol;
-    if (symbol < kFirstMatchSymbol) {
-      work->window[work->outputPos++] = static_cast<uint8_t>(symbol);
+    Symbol symbol;
+    if (inputCount - inputPos >= 8) {
+      bits |= Load64LittleEndian(work->input + inputPos) << bitCount;
+      inputPos += (63 - bitCount) >> 3;
+      bitCount |= 56;
+      const uint32_t used = DecodeSymbol(work, bits, &symbol);
+      bits >>= used;
+      bitCount -= used;
     } else {
-      const uint32_t length = symbol - (kFirstMatchSymbol - 2);
-      const uint32_t distance = DecodeDistance(work, length);
-      EXPLODE_CHECK(distance != 0, kDecodeFailed);
-      // Distances are at most 4096 and the position at least 4096, so the source stays inside
-      // the window; byte by byte, so that a distance shorter than the length repeats.
-      uint8_t* out = work->window + work->outputPos;
-      const uint8_t* from = out - distance;
-      for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
-      work->outputPos += length;
+      work->bitBuffer = bits;
+      work->bitCount = bitCount;
+      work->inputPos = inputPos;
+      const bool complete = DecodeSlow(work, &symbol);
+      bits = work->bitBuffer;
+      bitCount = work->bitCount;
+      inputPos = work->inputPos;
+      inputCount = work->inputCount;
+      if (!complete) break;
     }
-    if (work->outputPos >= kBlockEnd) {
+    if (symbol.length == 0) {
+      *out++ = static_cast<uint8_t>(symbol.value);
+    } else if (symbol.length != kEndOfStreamLength) {
+      // Distances are at most 4096 and the position at least 4096, so the source stays inside
+      // the window.
+      out = CopyMatch(out, symbol.length, symbol.value);
+    } else {
+      stop = kEndOfStream;
+      break;
+    }
+    if (out >= blockEnd) {
       WriteOutput(work, kExplodeBlockSize);
-      std::memmove(work->window, work->window + kExplodeBlockSize,
-                   work->outputPos - kExplodeBlockSize);
-      work->outputPos -= kExplodeBlockSize;
+      std::memmove(window, window + kExplodeBlockSize, out - blockEnd + kExplodeBlockSize);
+      out -= kExplodeBlockSize;
     }
   }
+  work->outputPos = static_cast<uint32_t>(out - window);
+  return stop;
 }
 
 }  // namespace
@@ -388,28 +517,20 @@ int32_t ExplodeStream(ExplodeReadFn read, ExplodeWriteFn write, ExplodeWorkArea*
   work->param = param;
 
   uint32_t size = kExplodeReadSize;
-  uint32_t count = read(reinterpret_cast<char*>(work->input), &size, param);
+  const uint32_t count = read(reinterpret_cast<char*>(work->input), &size, param);
   // The shortest stream (header and end-of-stream code) is 4 bytes; it is refused as well.
   EXPLODE_CHECK(count > 4, kExplodeShortInput);
   work->inputCount = count < kExplodeReadSize ? count : kExplodeReadSize;
 
   work->literalMode = work->input[0];
   work->dictBits = work->input[1];
-  work->bitBuffer = work->input[2];
-  work->extraBits = 0;
-  work->inputPos = 3;
+  work->bitBuffer = 0;
+  work->bitCount = 0;
+  work->inputPos = 2;
 
   EXPLODE_CHECK(work->dictBits >= 4 && work->dictBits <= 6, kExplodeBadDictionary);
-  work->dictMask = 0xFFFFu >> (16 - work->dictBits);
   EXPLODE_CHECK(work->literalMode <= 1, kExplodeBadLiteralMode);
-  if (work->literalMode == 1) BuildLiteralTables(work);
-
-  std::memcpy(work->lengthBits, kLengthBits, sizeof(work->lengthBits));
-  BuildShortCodeTable(work->lengthTable, kLengthCodes, kLengthBits);
-  std::memcpy(work->lengthExtraBits, kLengthExtraBits, sizeof(work->lengthExtraBits));
-  std::memcpy(work->lengthBase, kLengthBase, sizeof(work->lengthBase));
-  std::memcpy(work->distanceBits, kDistanceBits, sizeof(work->distanceBits));
-  BuildShortCodeTable(work->distanceTable, kDistanceCodes, kDistanceBits);
+  BuildTables(work);
 
   const uint32_t stop = DecodeBody(work);
   WriteOutput(work, work->outputPos - kBlockStart);

@@ -27,39 +27,36 @@ enum ExplodeResult : int32_t {
 constexpr uint32_t kExplodeReadSize = 2048;
 constexpr uint32_t kExplodeBlockSize = 4096;
 constexpr uint32_t kExplodeMaxMatch = 518;
+// Match copies move 16 bytes at a time and may write up to 15 bytes past a match's end.
+constexpr uint32_t kExplodeCopySlack = 16;
+// The symbol table is looked up with the next 11 stream bits: the flag bit and up to 10 code
+// bits. The 37 literal codes longer than 10 bits are finished in 8-entry long-literal groups.
+constexpr uint32_t kExplodeSymbolTableBits = 11;
+constexpr uint32_t kExplodeLongLiteralEntries = 37 * 8;
 
 // The decoder's whole state for one call. The caller supplies the memory; its contents
 // between calls do not matter.
 struct ExplodeWorkArea {
+  uint64_t bitBuffer;  // loaded, unconsumed stream bits; bit 0 is the next one
+  uint32_t bitCount;   // valid bits in bitBuffer
   uint32_t literalMode;
-  uint32_t outputPos;  // index in window of the next output byte
   uint32_t dictBits;
-  uint32_t dictMask;
-  uint32_t bitBuffer;  // loaded, unconsumed stream bits; bit 0 is the next one
-  uint32_t extraBits;  // loaded bits above the lowest 8 (0-7)
+  uint32_t outputPos;  // index in window of the next output byte
   uint32_t inputPos;
   uint32_t inputCount;
   void* param;
   ExplodeReadFn read;
   ExplodeWriteFn write;
-  // 4096 bytes of history, 4096 of current output, room for a 518-byte match at 8191.
-  uint8_t window[2 * kExplodeBlockSize + kExplodeMaxMatch - 1];
+  // 4096 bytes of history, 4096 of current output, room for a 518-byte match at 8191 and the
+  // slack of word-sized copies.
+  uint8_t window[2 * kExplodeBlockSize + kExplodeMaxMatch - 1 + kExplodeCopySlack];
   uint8_t input[kExplodeReadSize];
-  uint8_t distanceTable[256];
-  uint8_t lengthTable[256];
-  uint8_t literalTable[256];
-  uint8_t literalTableAfter4[256];
-  uint8_t literalTableAfter6[128];
-  uint8_t literalTableAfter8[256];
-  uint8_t literalBits[256];
-  uint8_t distanceBits[64];
-  uint8_t lengthBits[16];
-  uint8_t lengthExtraBits[16];
-  uint16_t lengthBase[16];
+  uint16_t symbolTable[1u << kExplodeSymbolTableBits];
+  uint16_t longLiteralTable[kExplodeLongLiteralEntries];
+  uint16_t distanceTable[256];
 };
 
 // Decodes one stream. Returns an ExplodeResult (0 on success).
-int32_t ExplodeStream(ExplodeReadFn read, ExplodeWriteFn write, ExplodeWorkArea* work,
-                      void* param);
+int32_t ExplodeStream(ExplodeReadFn read, ExplodeWriteFn write, ExplodeWorkArea* work, void* param);
 
 #endif  // TSARIN_PAYLOAD_EXPLODE_H

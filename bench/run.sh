@@ -12,6 +12,11 @@ cmake --build "$build" -j2 --target bench-explode >/dev/null
 bench="$build/bench/bench-explode"
 "$bench" "$@"
 
+# Directory clearing against rm -rf on 10,000 files in 100 directories, in a temporary directory.
+cmake --build "$build" -j2 --target bench-clear >/dev/null
+echo
+"$build/bench/bench-clear"
+
 if ! command -v valgrind >/dev/null; then
   echo "valgrind not installed: no instruction counts"
   exit 0

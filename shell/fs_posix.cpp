@@ -3,6 +3,7 @@
 // attributes, read-only files that refuse deletion, _mkdir's error codes).
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,13 +135,16 @@ struct FsFind {
 namespace {
 
 // Delivers the entry `name` of the open enumeration's directory; false when it cannot be
-// examined (it vanished, or its path does not fit).
+// examined (it vanished, or its path does not fit). Entries of an open directory are looked up
+// relative to it, which spares the system walking the whole path again for every entry.
 bool Deliver(FsFind* find, const char* name, FsFindData* data) {
   size_t used = find->directoryLength;
   find->path[used] = '\0';
   if (!Append(find->path, sizeof find->path, &used, name, strlen(name))) return false;
   struct stat linkStat;
-  if (lstat(find->path, &linkStat) != 0) return false;
+  int found = find->dir != nullptr ? fstatat(dirfd(find->dir), name, &linkStat, AT_SYMLINK_NOFOLLOW)
+                                   : lstat(find->path, &linkStat);
+  if (found != 0) return false;
   if (!CopyName(name, data)) return false;
   data->attributes = AttributesOf(find->path, linkStat);
   return true;

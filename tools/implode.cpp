@@ -171,7 +171,7 @@ constexpr uint32_t kOptimalSkipLength = 300;  // a match this long is taken outr
 bool Pays(const uint8_t* data, size_t pos, const MatchFinder::Match& m,
           const ImplodeOptions& options) {
   if (m.length < kImplodeMinMatch) return false;
-  if (m.length > 8) return true;  // 8 literals cost at least 33 bits, any match at most 30
+  if (m.length > 8) return true;  // 9 literals cost at least 45 bits, any match at most 30
   uint32_t literalBits = 0;
   for (uint32_t i = 0; i < m.length; ++i)
     literalBits += ImplodeLiteralBits(options.literalMode, data[pos + i]);

@@ -16,6 +16,8 @@ namespace {
 constexpr uint64_t kMaxEntryLength = 0x7FFFFFFF;
 // The setup computes its progress as bytes read x 100 in 32-bit arithmetic.
 constexpr uint64_t kMeterSafePayload = 21474836;
+constexpr size_t kMaxInstalledPath = 259;
+constexpr char kDefaultTarget[] = "C:\\Program Files\\TSarin\\";
 
 std::string JoinPath(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
@@ -253,6 +255,13 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
       out.Write(entry.data(), entry.size());
       ++stats->files;
       stats->bytesIn += data.size();
+      // The setup forms each output path in 259 characters; under the default target
+      // directory only this much is left for the relative path.
+      if (sizeof kDefaultTarget - 1 + f.relativePath.size() > kMaxInstalledPath) {
+        warnings->push_back("\"" + f.relativePath + "\" makes an installed path over " +
+                            std::to_string(kMaxInstalledPath) + " characters under " +
+                            kDefaultTarget);
+      }
       if (HasNonAsciiBytes(f.relativePath)) {
         warnings->push_back("\"" + f.relativePath +
                             "\" has non-ASCII bytes; the setup creates it through the ANSI "

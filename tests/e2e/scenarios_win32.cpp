@@ -282,7 +282,11 @@ void CheckProductStarted(Env& env, const std::string& target) {
     if (!w) Pause(200);
   }
   if (!r.Check(w != nullptr, "the product's window \"Tessarin\" is shown")) return;
-  std::string text = TitleOf(GetDlgItem(w, 100));
+  std::string text;
+  for (int t = 0; t < 5000 && text.empty(); t += 100) {
+    text = TitleOf(GetDlgItem(w, 100));  // made while the window is being created
+    if (text.empty()) Pause(100);
+  }
   r.Check(text.compare(0, 8, "Tessarin") == 0, "it says it is Tessarin");
   DWORD pid = 0;
   GetWindowThreadProcessId(w, &pid);
@@ -292,6 +296,42 @@ void CheckProductStarted(Env& env, const std::string& target) {
     WaitForSingleObject(h, 10000);
     CloseHandle(h);
   }
+}
+
+// Runs the registered uninstall command as the system's software list would, and checks that
+// the uninstaller of the base directory receives the product name as its argument.
+void CheckUninstallCommand(Env& env, const std::string& target) {
+  Report& r = env.report;
+  std::map<std::string, std::string> values;
+  ReadUninstallKey(&values);
+  std::string cmd = values["UninstallString"];
+  DeleteFileA((TempFolder() + kStandinLog).c_str());
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!r.Check(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si,
+                              &pi) != 0,
+               "the uninstall command starts"))
+    return;
+  HWND box = nullptr;
+  for (int t = 0; t < 15000 && !box; t += 200) {
+    for (HWND w : TopWindows(pi.dwProcessId))
+      if (IsWindowVisible(w) && TitleOf(w) == "Tessarin Uninstall") box = w;
+    if (!box) Pause(200);
+  }
+  std::vector<std::string> lines = LogLines(TempFolder() + kStandinLog);
+  std::string want = "uninst.exe\t" + target + "uninst.exe\t";
+  bool started = lines.size() == 1 && SameText(lines[0].substr(0, want.size()), want);
+  std::string args = lines.empty() ? "" : lines[0].substr(want.size());
+  args = args.substr(0, args.find('\t'));
+  r.Check(started && args.size() > 9 && args.compare(args.size() - 9, 9, " Tessarin") == 0,
+          "the uninstaller in the base directory got the argument Tessarin (%s)",
+          lines.empty() ? "nothing started" : Visible(lines[0]).c_str());
+  r.Check(box != nullptr, "the uninstaller shows its command line");
+  if (box) PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
 }
 
 void CheckNothingStarted(Env& env) {
@@ -417,6 +457,7 @@ void StandardOrDeveloper(Env& env, bool developer) {
           "Enter (command 1) after the install does nothing");
   ExitSetup(env, run);
   CheckProductStarted(env, target);
+  CheckUninstallCommand(env, target);
 }
 
 // Over an existing target: its old files and sub-directories go, a read-only file stays, and
@@ -719,7 +760,8 @@ void QuickHelp(Env& env) {
     return p;
   };
   auto expectNone = [&](const char* after) {
-    Pause(300);
+    for (int t = 0; t < 3000 && !run.Panels().empty(); t += 100) Pause(100);
+    Pause(300);  // and none opens late
     r.Check(run.Panels().empty(), "%s: no panel is open (%zu)", after, run.Panels().size());
   };
   auto expectFocus = [&](HWND want, const char* what) {

@@ -145,32 +145,29 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 //
 // The symbol table is looked up with the next 11 stream bits, flag bit included, and tells
 // what they start with. An entry is 16 bits: bits 0-3 are the stream bits it accounts for,
-// bits 4-5 its kind, bits 6-15 a payload:
-//   literal        payload = the byte (mode 0: flag and 8 plain bits; mode 1: flag and a
-//                  literal code of up to 10 bits)
-//   match          payload = the match length, extra bits included (length codes whose code
-//                  and extra bits fit in the 10 bits after the flag: lengths 2-39)
-//   match-extra    payload = the number of extra bits still to read (length codes 12-15)
-//   long literal   payload = the first entry of an 8-entry group in the long-literal table,
-//                  which the next 3 bits index (literal codes of 11-13 bits)
+// bits 4-15 a value whose range tells the kind, so that the commonest test is one comparison:
+//     0-255  a literal byte (mode 0: flag and 8 plain bits; mode 1: flag and a literal code of
+//            up to 10 bits)
+//   256-295  a match of length value - 256, extra bits included (length codes whose code and
+//            extra bits fit in the 10 bits after the flag: lengths 2-39)
+//   320-328  a match whose value - 320 extra bits are still to be read (length codes 12-15)
+//   384-     a literal code longer than 10 bits: value - 384 is the first entry of its 8-entry
+//            group in the long-literal table, which the next 3 bits index
 // A long-literal entry is the byte and, in bits 8-15, the code bits left after the first 10.
-// The distance table is looked up with the next 8 bits: the distance-code index in bits 4-15
-// and its bit length in bits 0-3.
+// The distance table is looked up with the next 8 bits: bits 0-3 the distance code's bit
+// length, bits 4-9 its index.
 
 constexpr uint32_t kSymbolMask = (1u << kExplodeSymbolTableBits) - 1;
 constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bits after the flag
 constexpr uint32_t kLongLiteralGroupBits = 3;
 constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralEntries >> kLongLiteralGroupBits;
 
-enum EntryKind : uint32_t {
-  kKindLiteral = 0,
-  kKindMatch = 1,
-  kKindMatchExtra = 2,
-  kKindLongLiteral = 3,
-};
+constexpr uint32_t kMatchValue = 256;
+constexpr uint32_t kMatchExtraValue = 320;
+constexpr uint32_t kLongLiteralValue = 384;
 
-constexpr uint16_t SymbolEntry(uint32_t bits, EntryKind kind, uint32_t payload) {
-  return static_cast<uint16_t>(bits | kind << 4 | payload << 6);
+constexpr uint16_t SymbolEntry(uint32_t bits, uint32_t value) {
+  return static_cast<uint16_t>(bits | value << 4);
 }
 
 // Match lengths: the length value plus 2. The end-of-stream code is length code 15 with extra
@@ -181,8 +178,12 @@ constexpr uint32_t kExtraLengthOffset = 6 + 2;
 
 static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kExplodeSymbolTableBits,
               "the end-of-stream code must come from a match-extra entry");
-static_assert(kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 < 1u << 10,
-              "resolved match lengths fit the payload");
+static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 <
+                  kMatchExtraValue,
+              "resolved match lengths stay below the match-extra values");
+static_assert(kMatchExtraValue + 8 < kLongLiteralValue, "extra-bit counts stay below 384");
+static_assert(kLongLiteralValue + kExplodeLongLiteralEntries < 1u << 12,
+              "long-literal values fit the entry");
 
 // The long-literal groups, made at compile time: which 10-bit prefixes start a longer code,
 // and the group entries. The first 10 code bits of every longer code select one group; the
@@ -244,33 +245,30 @@ void BuildTables(ExplodeWorkArea* work) {
     if (head + extra <= kExplodeSymbolTableBits) {
       for (uint32_t x = 0; x < (1u << extra); ++x) {
         FillEntries(table, size, code | x << head, head + extra,
-                    SymbolEntry(head + extra, kKindMatch, kLengthBase[i] + x + 2));
+                    SymbolEntry(head + extra, kMatchValue + kLengthBase[i] + x + 2));
       }
     } else {
-      FillEntries(table, size, code, head, SymbolEntry(head, kKindMatchExtra, extra));
+      FillEntries(table, size, code, head, SymbolEntry(head, kMatchExtraValue + extra));
     }
   }
   if (work->literalMode == 0) {
-    for (uint32_t b = 0; b < 256; ++b) {
-      FillEntries(table, size, b << 1, 9, SymbolEntry(9, kKindLiteral, b));
-    }
+    for (uint32_t b = 0; b < 256; ++b) FillEntries(table, size, b << 1, 9, SymbolEntry(9, b));
   } else {
     for (uint32_t s = 0; s < 256; ++s) {
       const uint32_t n = kLiteralBits[s];
       if (n <= kDirectLiteralBits) {
-        FillEntries(table, size, uint32_t{kLiteralCodes[s]} << 1, n + 1,
-                    SymbolEntry(n + 1, kKindLiteral, s));
+        FillEntries(table, size, uint32_t{kLiteralCodes[s]} << 1, n + 1, SymbolEntry(n + 1, s));
       }
     }
     for (uint32_t g = 0; g < kLongLiteralGroups; ++g) {
       table[uint32_t{kLongLiterals.prefix[g]} << 1] =
-          SymbolEntry(kExplodeSymbolTableBits, kKindLongLiteral, g << kLongLiteralGroupBits);
+          SymbolEntry(kExplodeSymbolTableBits, kLongLiteralValue + (g << kLongLiteralGroupBits));
     }
     std::memcpy(work->longLiteralTable, kLongLiterals.table, sizeof(work->longLiteralTable));
   }
   for (uint32_t i = 0; i < 64; ++i) {
     FillEntries(work->distanceTable, 256, kDistanceCodes[i], kDistanceBits[i],
-                static_cast<uint16_t>(i << 4 | kDistanceBits[i]));
+                static_cast<uint16_t>(kDistanceBits[i] | i << 4));
   }
 }
 
@@ -281,6 +279,13 @@ constexpr uint32_t kDecodeFailed = 1;
 constexpr uint32_t kHistoryStart = 0;
 constexpr uint32_t kBlockStart = kExplodeBlockSize;    // 4096: first output position
 constexpr uint32_t kBlockEnd = 2 * kExplodeBlockSize;  // 8192: a full block is ready
+
+// The fast loop's helpers are inlined into each of its variants.
+#if defined(__GNUC__)
+#define EXPLODE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define EXPLODE_ALWAYS_INLINE inline
+#endif
 
 // Every check of input against what the decoder can accept goes through here: when the
 // condition does not hold, the enclosing function returns the given failure value.
@@ -299,6 +304,14 @@ struct Symbol {
 
 // The longest symbol: flag, 7-bit length code, 8 extra bits, 8-bit distance code, 6 low bits.
 constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
+constexpr uint32_t kMaxLiteralBits = 1 + kMaxCodeBits;
+// A refill leaves 56 or more bits; the fast loop decodes a literal and then any symbol.
+static_assert(kMaxLiteralBits + kMaxSymbolBits <= 56, "a refill must cover a literal and a symbol");
+
+// Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
+EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBits) {
+  return length == 2 ? 2 : dictBits;
+}
 
 // Decodes the symbol at the start of bits and returns how many bits it takes. Only that many
 // low bits of `bits` matter: when fewer are valid, the result is some symbol that claims more
@@ -306,24 +319,24 @@ constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
 inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol* symbol) {
   const uint32_t entry = work->symbolTable[bits & kSymbolMask];
   uint32_t used = entry & 15;
-  const uint32_t kind = (entry >> 4) & 3;
-  const uint32_t payload = entry >> 6;
-  if (kind == kKindLiteral) {
+  const uint32_t value = entry >> 4;
+  if (value < kMatchValue) {
     symbol->length = 0;
-    symbol->value = payload;
+    symbol->value = value;
     return used;
   }
-  if (kind == kKindLongLiteral) {
-    const uint32_t rest = work->longLiteralTable[payload + ((bits >> used) & 7)];
+  if (value >= kLongLiteralValue) {
+    const uint32_t rest = work->longLiteralTable[value - kLongLiteralValue + ((bits >> used) & 7)];
     symbol->length = 0;
     symbol->value = rest & 0xFF;
     return used + (rest >> 8);
   }
-  uint32_t length = payload;
-  if (kind == kKindMatchExtra) {
-    const uint32_t extra = static_cast<uint32_t>(bits >> used) & ((1u << payload) - 1);
-    length = (1u << payload) + kExtraLengthOffset + extra;
-    used += payload;
+  uint32_t length = value - kMatchValue;
+  if (value >= kMatchExtraValue) {
+    const uint32_t extraBits = value - kMatchExtraValue;
+    const uint32_t extra = static_cast<uint32_t>(bits >> used) & ((1u << extraBits) - 1);
+    length = (1u << extraBits) + kExtraLengthOffset + extra;
+    used += extraBits;
     if (length == kEndOfStreamLength) {
       symbol->length = length;
       return used;
@@ -331,7 +344,7 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
   }
   const uint32_t code = work->distanceTable[(bits >> used) & 0xFF];
   used += code & 15;
-  const uint32_t lowBits = length == 2 ? 2 : work->dictBits;
+  const uint32_t lowBits = LowDistanceBits(length, work->dictBits);
   const uint32_t low = static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1);
   symbol->length = length;
   symbol->value = ((code >> 4) << lowBits) + low + 1;
@@ -359,7 +372,7 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
 // (DecodeSlow): near the end of the input buffer, bytes are loaded one at a time until the
 // symbol and its look-ahead are complete.
 
-inline uint64_t Load64LittleEndian(const uint8_t* p) {
+EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   uint64_t v;
   std::memcpy(&v, p, sizeof(v));
@@ -403,31 +416,25 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
 // ---------------------------------------------------------------------------------------------
 // Output.
 
-inline void Copy8(uint8_t* to, const uint8_t* from) {
+EXPLODE_ALWAYS_INLINE void Copy8(uint8_t* to, const uint8_t* from) {
   uint64_t v;
   std::memcpy(&v, from, 8);
   std::memcpy(to, &v, 8);
 }
 
-inline void Copy16(uint8_t* to, const uint8_t* from) {
+EXPLODE_ALWAYS_INLINE void Copy16(uint8_t* to, const uint8_t* from) {
   uint64_t v[2];
   std::memcpy(v, from, 16);
   std::memcpy(to, v, 16);
 }
 
-// Copies a match as a byte-by-byte copy would: a distance shorter than the length repeats the
-// last `distance` bytes. May write up to 15 bytes past the end (the window's copy slack).
-// Returns the end of the match.
-inline uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
+// Copies a match of a distance shorter than 16 bytes as a byte-by-byte copy would: a distance
+// shorter than the length repeats the last `distance` bytes. May write up to 15 bytes past the
+// end (the window's copy slack).
+void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   const uint8_t* from = out - distance;
   uint8_t* const end = out + length;
-  if (distance >= 16) {
-    do {
-      Copy16(out, from);
-      out += 16;
-      from += 16;
-    } while (out < end);
-  } else if (distance >= 8) {
+  if (distance >= 8) {
     do {
       Copy8(out, from);
       out += 8;
@@ -447,6 +454,19 @@ inline uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
     const uint32_t step = (8 + distance - 1) / distance * distance;
     for (out += 8; out < end; out += 8) Copy8(out, out - step);
   }
+}
+
+// Copies a match and returns its end. Distances of 16 or more move 16 bytes at a time and may
+// write up to 15 bytes past the end (the window's copy slack).
+EXPLODE_ALWAYS_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
+  if (distance < 16) {
+    CopyNearMatch(out, length, distance);
+    return out + length;
+  }
+  const uint8_t* from = out - distance;
+  uint8_t* const end = out + length;
+  Copy16(out, from);
+  for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, from + done);
   return end;
 }
 
@@ -454,58 +474,158 @@ void WriteOutput(ExplodeWorkArea* work, uint32_t count) {
   work->write(reinterpret_cast<char*>(work->window + kBlockStart), &count, work->param);
 }
 
+void Flush(ExplodeWorkArea* work, uint8_t*& out) {
+  WriteOutput(work, kExplodeBlockSize);
+  uint8_t* const block = work->window + kBlockStart;
+  std::memmove(work->window, block, out - block);
+  out -= kExplodeBlockSize;
+}
+
+// The decoder's moving parts while DecodeBody runs (the bit reader's state and the output
+// position), kept in registers by the fast loop.
+struct Cursor {
+  uint64_t bits;
+  uint32_t bitCount;
+  const uint8_t* in;
+  uint8_t* out;
+};
+
+// Fast loop: runs while the output position is before the block end and 8 or more input bytes
+// are unloaded, so every refill leaves at least 56 bits, enough for a literal followed by the
+// longest symbol (14 + 30 bits): one or two literals, or a long literal, or at most one literal
+// and a match per refill. The window's slack takes whatever lands beyond the block end.
+// Returns true at the end-of-stream code.
+EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
+                                   const uint8_t* inFastEnd, uint8_t* blockEnd) {
+  const uint16_t* const symbolTable = work->symbolTable;
+  const uint16_t* const distanceTable = work->distanceTable;
+  const uint32_t dictBits = work->dictBits;
+  uint64_t bits = cursor->bits;
+  uint32_t bitCount = cursor->bitCount;
+  const uint8_t* in = cursor->in;
+  uint8_t* out = cursor->out;
+  bool end = false;
+
+#define EXPLODE_CONSUME(n) \
+  do {                     \
+    const uint32_t n_ = n; \
+    bits >>= n_;           \
+    bitCount -= n_;        \
+  } while (0)
+
+  while (out < blockEnd && in < inFastEnd) {
+    bits |= Load64LittleEndian(in) << bitCount;
+    in += (63 - bitCount) >> 3;
+    bitCount |= 56;
+    uint32_t entry = symbolTable[bits & kSymbolMask];
+    if (entry < kMatchValue << 4) {
+      EXPLODE_CONSUME(entry & 15);
+      *out++ = static_cast<uint8_t>(entry >> 4);
+      entry = symbolTable[bits & kSymbolMask];
+      if (entry < kMatchValue << 4) {
+        EXPLODE_CONSUME(entry & 15);
+        *out++ = static_cast<uint8_t>(entry >> 4);
+        continue;
+      }
+    }
+    EXPLODE_CONSUME(entry & 15);
+    uint32_t length = (entry >> 4) - kMatchValue;
+    if (entry >= kMatchExtraValue << 4) {
+      if (entry >= kLongLiteralValue << 4) {
+        const uint32_t rest = work->longLiteralTable[(entry >> 4) - kLongLiteralValue + (bits & 7)];
+        EXPLODE_CONSUME(rest >> 8);
+        *out++ = static_cast<uint8_t>(rest);
+        continue;
+      }
+      const uint32_t extraBits = length - (kMatchExtraValue - kMatchValue);
+      const uint32_t extra = static_cast<uint32_t>(bits) & ((1u << extraBits) - 1);
+      EXPLODE_CONSUME(extraBits);
+      length = (1u << extraBits) + kExtraLengthOffset + extra;
+      if (length == kEndOfStreamLength) {
+        end = true;
+        break;
+      }
+    }
+    const uint32_t code = distanceTable[bits & 0xFF];
+    EXPLODE_CONSUME(code & 15);
+    const uint32_t lowBits = LowDistanceBits(length, dictBits);
+    const uint32_t distance =
+        ((code >> 4) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
+    EXPLODE_CONSUME(lowBits);
+    // Distances are at most 4096 and the position at least 4096, so the source stays inside
+    // the window.
+    out = CopyMatch(out, length, distance);
+  }
+#undef EXPLODE_CONSUME
+  cursor->bits = bits;
+  cursor->bitCount = bitCount;
+  cursor->in = in;
+  cursor->out = out;
+  return end;
+}
+
+bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* inFastEnd,
+                    uint8_t* blockEnd) {
+  return RunFast(work, cursor, inFastEnd, blockEnd);
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+// The same loop for processors with BMI2, whose shifts and bit-field extraction take any
+// register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
+// assume them.
+#define EXPLODE_HAS_BMI2_VARIANT 1
+__attribute__((target("bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
+                                                 const uint8_t* inFastEnd, uint8_t* blockEnd) {
+  return RunFast(work, cursor, inFastEnd, blockEnd);
+}
+#endif
+
 // Decodes symbols until the end-of-stream code or until input runs out. Returns kEndOfStream or
 // kDecodeFailed. Writes every full block; the caller writes the rest.
 uint32_t DecodeBody(ExplodeWorkArea* work) {
   // A distance reaching before the first output byte copies zeros rather than whatever the
   // caller's memory held, so damaged input still decodes deterministically.
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
-  uint8_t* const window = work->window;
-  uint8_t* const blockEnd = window + kBlockEnd;
-  uint8_t* out = window + kBlockStart;
-  uint64_t bits = work->bitBuffer;
-  uint32_t bitCount = work->bitCount;
-  uint32_t inputPos = work->inputPos;
-  uint32_t inputCount = work->inputCount;
-  uint32_t stop = kDecodeFailed;
+  bool (*runFast)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8_t*) = RunFastGeneric;
+#if EXPLODE_HAS_BMI2_VARIANT
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("bmi2")) runFast = RunFastBmi2;
+#endif
+  uint8_t* const blockEnd = work->window + kBlockEnd;
+  Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
+                work->window + kBlockStart};
   for (;;) {
+    const uint32_t inputCount = work->inputCount;
+    // The fast loop needs in <= input + inputCount - 8.
+    const uint8_t* const inFastEnd = work->input + (inputCount >= 8 ? inputCount - 7 : 0);
+    if (runFast(work, &cursor, inFastEnd, blockEnd)) {
+      work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
+      return kEndOfStream;
+    }
+    if (cursor.out >= blockEnd) {
+      Flush(work, cursor.out);
+      continue;
+    }
+
+    // Near the end of the input buffer: one symbol the exact way.
+    work->bitBuffer = cursor.bits;
+    work->bitCount = cursor.bitCount;
+    work->inputPos = static_cast<uint32_t>(cursor.in - work->input);
     Symbol symbol;
-    if (inputCount - inputPos >= 8) {
-      bits |= Load64LittleEndian(work->input + inputPos) << bitCount;
-      inputPos += (63 - bitCount) >> 3;
-      bitCount |= 56;
-      const uint32_t used = DecodeSymbol(work, bits, &symbol);
-      bits >>= used;
-      bitCount -= used;
-    } else {
-      work->bitBuffer = bits;
-      work->bitCount = bitCount;
-      work->inputPos = inputPos;
-      const bool complete = DecodeSlow(work, &symbol);
-      bits = work->bitBuffer;
-      bitCount = work->bitCount;
-      inputPos = work->inputPos;
-      inputCount = work->inputCount;
-      if (!complete) break;
+    const bool complete = DecodeSlow(work, &symbol);
+    cursor.bits = work->bitBuffer;
+    cursor.bitCount = work->bitCount;
+    cursor.in = work->input + work->inputPos;
+    if (!complete || symbol.length == kEndOfStreamLength) {
+      work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
+      return complete ? kEndOfStream : kDecodeFailed;
     }
     if (symbol.length == 0) {
-      *out++ = static_cast<uint8_t>(symbol.value);
-    } else if (symbol.length != kEndOfStreamLength) {
-      // Distances are at most 4096 and the position at least 4096, so the source stays inside
-      // the window.
-      out = CopyMatch(out, symbol.length, symbol.value);
+      *cursor.out++ = static_cast<uint8_t>(symbol.value);
     } else {
-      stop = kEndOfStream;
-      break;
-    }
-    if (out >= blockEnd) {
-      WriteOutput(work, kExplodeBlockSize);
-      std::memmove(window, window + kExplodeBlockSize, out - blockEnd + kExplodeBlockSize);
-      out -= kExplodeBlockSize;
+      cursor.out = CopyMatch(cursor.out, symbol.length, symbol.value);
     }
   }
-  work->outputPos = static_cast<uint32_t>(out - window);
-  return stop;
 }
 
 }  // namespace

@@ -600,19 +600,26 @@ void Damaged(Env& env) {
     const char* what;
     size_t at;
     bool repair;
+    std::string status;  // what the status line shows while the message is up
   };
+  const std::string installing = "Installing:   ";
   const Cut cuts[] = {
-      {"before the marker", a.markerOffset, false},
-      {"inside the first name", firstFile->nameOffset + 2, false},
-      {"inside a size field", firstFile->sizeOffset + 2, false},
-      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false},
-      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false},
-      {"before the end entry", a.entries.back().nameOffset, false},
-      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true},
+      {"before the marker", a.markerOffset, false, ""},
+      {"inside the first name", firstFile->nameOffset + 2, false, ""},
+      {"inside a size field", firstFile->sizeOffset + 2, false, ""},
+      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false,
+       installing + stored->name},
+      // The status line is blank while an entry that is not installed is read past.
+      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false,
+       ""},
+      {"before the end entry", a.entries.back().nameOffset, false,
+       installing + a.entries[a.entries.size() - 2].name},
+      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true,
+       installing + compressed->name},
   };
   int n = 0;
   auto attempt = [&](const std::string& what, const std::vector<uint8_t>& bytes,
-                     const std::vector<uint8_t>* tail) {
+                     const std::vector<uint8_t>* tail, const std::string& status) {
     r.Note("setup file %s", what.c_str());
     std::string folder = Format("C:\\Downloads\\damaged%d", ++n);
     MakeDirs(folder);
@@ -628,6 +635,7 @@ void Damaged(Env& env) {
     if (!r.Check(run.WaitMessageBox("", 60000, &box), "a message box appears")) return;
     r.Equal(box.caption, kErrorCaption, "caption");
     r.Equal(box.text, kDamaged, "message");
+    r.Equal(run.Text(kStatus), status, "status line while the message is shown");
     if (tail) Shot(env, "damaged-message");
     run.PressOk(box);
     r.Equal(run.Text(kStatus), kNotSuccessful, "status line");
@@ -664,13 +672,13 @@ void Damaged(Env& env) {
     std::vector<uint8_t> head(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.at));
     std::vector<uint8_t> tail(good.begin() + static_cast<ptrdiff_t>(c.at), good.end());
     attempt(Format("cut %s (at %zu of %zu bytes)", c.what, c.at, good.size()), head,
-            c.repair ? &tail : nullptr);
+            c.repair ? &tail : nullptr, c.status);
   }
   // The marker one byte off its 16-byte grid is not a marker.
   std::vector<uint8_t> shifted(good.begin(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset));
   shifted.push_back(0);
   shifted.insert(shifted.end(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset), good.end());
-  attempt("with the marker one byte off its grid", shifted, nullptr);
+  attempt("with the marker one byte off its grid", shifted, nullptr, "");
 }
 
 // A read-only file where an entry must be written stops the install with the file's path.

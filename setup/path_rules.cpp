@@ -102,6 +102,19 @@ size_t NormaliseDirectory(const char* path, char* out) {
   return rootLength;
 }
 
+// True when a component of the normalised path has the form of a short (8.3) alias such as
+// PROGRA~1: Windows would take it for the folder it abbreviates, which no comparison by name
+// can see.
+bool HasShortNameAlias(const char* path) {
+  for (const char* p = path; *p != 0; ++p) {
+    if (*p != '~' || p[1] < '0' || p[1] > '9') continue;
+    const char* q = p + 1;
+    while (*q >= '0' && *q <= '9') ++q;
+    if (*q == '\\' || *q == '.') return true;
+  }
+  return false;
+}
+
 // True when directory a is directory b or one of its parents (both normalised).
 bool IsSameOrParent(const char* a, const char* b) {
   return std::strncmp(a, b, std::strlen(a)) == 0;
@@ -170,7 +183,9 @@ bool IsSafeEntryPath(const char* path, bool directory) {
 bool IsSafeTarget(const char* dir, DesktopServices& services, const char* modulePath) {
   char target[kNormalSize];
   size_t rootLength = NormaliseDirectory(dir, target);
-  if (rootLength == 0 || std::strlen(target) == rootLength) return false;
+  if (rootLength == 0 || std::strlen(target) == rootLength || HasShortNameAlias(target)) {
+    return false;
+  }
 
   for (int csidl : kProtectedFolders) {
     char folder[kPathSize];

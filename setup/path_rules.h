@@ -25,8 +25,9 @@ bool IsSafeEntryPath(const char* path, bool directory);
 
 // True when dir (the normalised directory field, with its trailing backslash) may be cleared
 // and installed into: an absolute path below a drive root or a UNC share, without "." or ".."
-// components or wildcards, that is neither one of the shell's special folders nor a parent of
-// one, and does not contain the running setup executable at modulePath.
+// components, wildcards or short-name aliases (PROGRA~1), that is neither one of the shell's
+// special folders nor a parent of one, and does not contain the running setup executable at
+// modulePath.
 bool IsSafeTarget(const char* dir, DesktopServices& services, const char* modulePath);
 
 #endif  // TSARIN_SETUP_PATH_RULES_H

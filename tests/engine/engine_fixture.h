@@ -134,6 +134,9 @@ class EngineTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(host), nullptr);
     root_ = host_ = host;
     ASSERT_TRUE(FsSetDriveRoot('T', host));
+    // The fake desktop's folders are on C:, the host's root by default: if a safety rule ever
+    // let such a target through, it must name nothing here.
+    FsSetDriveRoot('C', nullptr);
     root = "T:";
 #endif
     fs::create_directories(host_ / "dist");
@@ -145,6 +148,7 @@ class EngineTest : public ::testing::Test {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
 #ifndef _WIN32
     FsSetDriveRoot('T', nullptr);
+    FsSetDriveRoot('C', "/");
 #endif
     fs::remove_all(root_, ec);
   }

@@ -120,6 +120,7 @@ TEST_F(EngineTest, DangerousTargetsAreRefusedBeforeAnythingIsCleared) {
       "C:\\",
       "C:\\Users\\Setup\\Desktop",
       "C:\\ProgramData",
+      "C:\\PROGRA~1",
       root + "\\dist",
       root + "\\DIST\\",
       root + "\\dist\\..\\dist",

@@ -145,7 +145,7 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 //
 // The symbol table is looked up with the next 11 stream bits, flag bit included, and tells
 // what they start with. An entry is 16 bits: bits 0-3 are the stream bits it accounts for,
-// bits 4-15 a value whose range tells the kind, so that the commonest test is one comparison:
+// bits 6-15 a value whose range tells the kind, so that the commonest test is one comparison:
 //     0-255  a literal byte (mode 0: flag and 8 plain bits; mode 1: flag and a literal code of
 //            up to 10 bits)
 //   256-295  a match of length value - 256, extra bits included (length codes whose code and
@@ -153,9 +153,10 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 //   320-328  a match whose value - 320 extra bits are still to be read (length codes 12-15)
 //   384-     a literal code longer than 10 bits: value - 384 is the first entry of its 8-entry
 //            group in the long-literal table, which the next 3 bits index
-// A long-literal entry is the byte and, in bits 8-15, the code bits left after the first 10.
-// The distance table is looked up with the next 8 bits: bits 0-3 the distance code's bit
-// length, bits 4-9 its index.
+// A long-literal entry holds the code bits left after the first 10 in bits 0-3 and the byte in
+// bits 6-13. The distance table is looked up with the next 8 bits: bits 0-3 the distance
+// code's bit length, bits 6-11 its index. In all three tables bits 4-5 are zero, so the low 6
+// bits of an entry are the number of bits it accounts for.
 
 constexpr uint32_t kSymbolMask = (1u << kExplodeSymbolTableBits) - 1;
 constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bits after the flag
@@ -167,7 +168,7 @@ constexpr uint32_t kMatchExtraValue = 320;
 constexpr uint32_t kLongLiteralValue = 384;
 
 constexpr uint16_t SymbolEntry(uint32_t bits, uint32_t value) {
-  return static_cast<uint16_t>(bits | value << 4);
+  return static_cast<uint16_t>(bits | value << 6);
 }
 
 // Match lengths: the length value plus 2. The end-of-stream code is length code 15 with extra
@@ -182,7 +183,7 @@ static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 +
                   kMatchExtraValue,
               "resolved match lengths stay below the match-extra values");
 static_assert(kMatchExtraValue + 8 < kLongLiteralValue, "extra-bit counts stay below 384");
-static_assert(kLongLiteralValue + kExplodeLongLiteralEntries < 1u << 12,
+static_assert(kLongLiteralValue + kExplodeLongLiteralEntries < 1u << 10,
               "long-literal values fit the entry");
 
 // The long-literal groups, made at compile time: which 10-bit prefixes start a longer code,
@@ -217,7 +218,7 @@ struct LongLiterals {
         const uint32_t at = (g << kLongLiteralGroupBits) + i;
         if (filled[at]) ok = false;
         filled[at] = true;
-        table[at] = static_cast<uint16_t>(s | rest << 8);
+        table[at] = static_cast<uint16_t>(rest | s << 6);
       }
     }
     if (groups != kLongLiteralGroups) ok = false;
@@ -268,7 +269,7 @@ void BuildTables(ExplodeWorkArea* work) {
   }
   for (uint32_t i = 0; i < 64; ++i) {
     FillEntries(work->distanceTable, 256, kDistanceCodes[i], kDistanceBits[i],
-                static_cast<uint16_t>(kDistanceBits[i] | i << 4));
+                static_cast<uint16_t>(kDistanceBits[i] | i << 6));
   }
 }
 
@@ -319,7 +320,7 @@ EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBit
 inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol* symbol) {
   const uint32_t entry = work->symbolTable[bits & kSymbolMask];
   uint32_t used = entry & 15;
-  const uint32_t value = entry >> 4;
+  const uint32_t value = entry >> 6;
   if (value < kMatchValue) {
     symbol->length = 0;
     symbol->value = value;
@@ -328,8 +329,8 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
   if (value >= kLongLiteralValue) {
     const uint32_t rest = work->longLiteralTable[value - kLongLiteralValue + ((bits >> used) & 7)];
     symbol->length = 0;
-    symbol->value = rest & 0xFF;
-    return used + (rest >> 8);
+    symbol->value = rest >> 6;
+    return used + (rest & 15);
   }
   uint32_t length = value - kMatchValue;
   if (value >= kMatchExtraValue) {
@@ -347,7 +348,7 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
   const uint32_t lowBits = LowDistanceBits(length, work->dictBits);
   const uint32_t low = static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1);
   symbol->length = length;
-  symbol->value = ((code >> 4) << lowBits) + low + 1;
+  symbol->value = ((code >> 6) << lowBits) + low + 1;
   return used + lowBits;
 }
 
@@ -501,40 +502,55 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   const uint16_t* const distanceTable = work->distanceTable;
   const uint32_t dictBits = work->dictBits;
   uint64_t bits = cursor->bits;
+  // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
+  // and 64-bit shifts use their count modulo 64.
   uint32_t bitCount = cursor->bitCount;
   const uint8_t* in = cursor->in;
   uint8_t* out = cursor->out;
   bool end = false;
 
+#define EXPLODE_REFILL()                                  \
+  do {                                                    \
+    bits |= Load64LittleEndian(in) << (bitCount & 63);    \
+    in += 7 - ((bitCount >> 3) & 7);                      \
+    bitCount |= 56;                                       \
+  } while (0)
 #define EXPLODE_CONSUME(n) \
   do {                     \
     const uint32_t n_ = n; \
-    bits >>= n_;           \
+    bits >>= n_ & 63;      \
     bitCount -= n_;        \
   } while (0)
 
-  while (out < blockEnd && in < inFastEnd) {
-    bits |= Load64LittleEndian(in) << bitCount;
-    in += (63 - bitCount) >> 3;
-    bitCount |= 56;
-    uint32_t entry = symbolTable[bits & kSymbolMask];
-    if (entry < kMatchValue << 4) {
-      EXPLODE_CONSUME(entry & 15);
-      *out++ = static_cast<uint8_t>(entry >> 4);
+  if (out >= blockEnd || in >= inFastEnd) return false;
+  // The next symbol's entry is looked up as soon as the previous symbol is consumed, before
+  // the refill: a refill only adds bits above the valid ones, and 11 or more are always valid
+  // at that point.
+  EXPLODE_REFILL();
+  uint32_t entry = symbolTable[bits & kSymbolMask];
+  for (;;) {
+    EXPLODE_REFILL();
+    if (entry < kMatchValue << 6) {
+      EXPLODE_CONSUME(entry);
+      *out++ = static_cast<uint8_t>(entry >> 6);
       entry = symbolTable[bits & kSymbolMask];
-      if (entry < kMatchValue << 4) {
-        EXPLODE_CONSUME(entry & 15);
-        *out++ = static_cast<uint8_t>(entry >> 4);
+      if (entry < kMatchValue << 6) {
+        EXPLODE_CONSUME(entry);
+        *out++ = static_cast<uint8_t>(entry >> 6);
+        entry = symbolTable[bits & kSymbolMask];
+        if (out >= blockEnd || in >= inFastEnd) break;
         continue;
       }
     }
-    EXPLODE_CONSUME(entry & 15);
-    uint32_t length = (entry >> 4) - kMatchValue;
-    if (entry >= kMatchExtraValue << 4) {
-      if (entry >= kLongLiteralValue << 4) {
-        const uint32_t rest = work->longLiteralTable[(entry >> 4) - kLongLiteralValue + (bits & 7)];
-        EXPLODE_CONSUME(rest >> 8);
-        *out++ = static_cast<uint8_t>(rest);
+    EXPLODE_CONSUME(entry);
+    uint32_t length = (entry >> 6) - kMatchValue;
+    if (entry >= kMatchExtraValue << 6) {
+      if (entry >= kLongLiteralValue << 6) {
+        const uint32_t rest = work->longLiteralTable[(entry >> 6) - kLongLiteralValue + (bits & 7)];
+        EXPLODE_CONSUME(rest);
+        *out++ = static_cast<uint8_t>(rest >> 6);
+        entry = symbolTable[bits & kSymbolMask];
+        if (out >= blockEnd || in >= inFastEnd) break;
         continue;
       }
       const uint32_t extraBits = length - (kMatchExtraValue - kMatchValue);
@@ -547,18 +563,21 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
       }
     }
     const uint32_t code = distanceTable[bits & 0xFF];
-    EXPLODE_CONSUME(code & 15);
+    EXPLODE_CONSUME(code);
     const uint32_t lowBits = LowDistanceBits(length, dictBits);
     const uint32_t distance =
-        ((code >> 4) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
+        ((code >> 6) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
     EXPLODE_CONSUME(lowBits);
+    entry = symbolTable[bits & kSymbolMask];
     // Distances are at most 4096 and the position at least 4096, so the source stays inside
     // the window.
     out = CopyMatch(out, length, distance);
+    if (out >= blockEnd || in >= inFastEnd) break;
   }
 #undef EXPLODE_CONSUME
+#undef EXPLODE_REFILL
   cursor->bits = bits;
-  cursor->bitCount = bitCount;
+  cursor->bitCount = bitCount & 63;
   cursor->in = in;
   cursor->out = out;
   return end;

@@ -267,7 +267,7 @@ TEST_F(SetupDialogTest, RightClickOpensTheItemsPanelOrTheGeneralOneAndALeftClick
 
 TEST_F(SetupDialogTest, TextTableOpensAPanelBuiltInMemoryWithItsTextsFilledIn) {
   Make();
-  const QuickHelpTextEntry texts[] = {{IDC_INSTALL, "Developer parts``*headers and libraries"},
+  const QuickHelpTextEntry texts[] = {{IDC_INSTALL, "Developer files``*headers and libraries"},
                                       {0, nullptr}};
   const QuickHelpEntry noPanels[] = {{0, 0}};
   POINT p = Centre(Item(IDC_INSTALL));
@@ -276,7 +276,7 @@ TEST_F(SetupDialogTest, TextTableOpensAPanelBuiltInMemoryWithItsTextsFilledIn) {
   HWND panel = quickHelpState.openPanel->Window();
   EXPECT_EQ(quickHelpState.openPanel->TemplateId(), 0u);
   EXPECT_TRUE(IsWindowVisible(panel));
-  EXPECT_EQ(Text(GetDlgItem(panel, 21)), "Developer parts");
+  EXPECT_EQ(Text(GetDlgItem(panel, 21)), "Developer files");
   EXPECT_EQ(Text(GetDlgItem(panel, 22)), "*");
   EXPECT_EQ(Text(GetDlgItem(panel, 23)), "headers and libraries");
   EXPECT_EQ(GetCapture(), panel);

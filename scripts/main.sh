@@ -5,13 +5,15 @@
 #     the command shows what was installed.
 #   - Without one, the end-to-end robot drives a standard install under Xvfb, and the command
 #     shows what was installed and where the screenshots are.
-# Build output goes to build/main.log; only the useful lines are printed.
+# Build output goes to build/main.log; only the useful lines are printed. TSARIN_BUILD_DIR
+# puts the build trees somewhere else than build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 jobs=$(nproc)
-log=$root/build/main.log
-mkdir -p "$root/build"
+build=${TSARIN_BUILD_DIR:-$root/build}
+log=$build/main.log
+mkdir -p "$build"
 : >"$log"
 
 quiet() {
@@ -22,30 +24,30 @@ quiet() {
   fi
 }
 
-echo "Building (native and Win32; log in build/main.log) ..."
-quiet cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Release -DTSARIN_BENCH=OFF
-quiet cmake --build "$root/build/native" -j"$jobs" --target tsarin-pack
-pack=$root/build/native/tools/tsarin-pack
-quiet cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+echo "Building (native and Win32; log in $log) ..."
+quiet cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release -DTSARIN_BENCH=OFF
+quiet cmake --build "$build/native" -j"$jobs" --target tsarin-pack
+pack=$build/native/tools/tsarin-pack
+quiet cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$pack"
-quiet cmake --build "$root/build/win32" -j"$jobs"
-quiet cmake --build "$root/build/native" -j"$jobs"
+quiet cmake --build "$build/win32" -j"$jobs"
+quiet cmake --build "$build/native" -j"$jobs"
 
-setup=$root/build/win32/samples/TSARIN.EXE
+setup=$build/win32/samples/TSARIN.EXE
 if [ ! -f "$setup" ]; then
   echo "No setup file was made: the setup program (target tsarin-setup) is not part of this build." >&2
   exit 1
 fi
 echo "Setup file: $setup ($(stat -c %s "$setup") bytes)"
-echo "  $(cat "$root/build/win32/samples/TSARIN.pack.txt")"
+echo "  $(cat "$build/win32/samples/TSARIN.pack.txt")"
 
-e2e=$root/build/win32/tests/e2e
+e2e=$build/win32/tests/e2e
 prefix_of_run=""
 status=0
 
 if [ -n "${DISPLAY:-}" ]; then
   # A person at the screen: run the setup in a prefix of its own and let them use it.
-  prefix=$root/build/win32/main-prefix
+  prefix=$build/win32/main-prefix
   echo "Starting the setup on display $DISPLAY (Wine prefix $prefix) ..."
   "$root/scripts/wine-run.sh" "$prefix" "$setup" >>"$log" 2>&1 || true
   WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
@@ -53,7 +55,7 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "No display: the robot drives a standard install under Xvfb ..."
   if E2E_KEEP_PREFIX=1 bash "$root/tests/e2e/run-scenario.sh" standard "$e2e/tsarin-robot.exe" \
-    "$setup" "$root/build/win32/samples/product" "$e2e" "$root" >"$e2e/main-run.txt" 2>&1; then
+    "$setup" "$build/win32/samples/product" "$e2e" "$root" >"$e2e/main-run.txt" 2>&1; then
     echo "  $(grep -c '^  ok' "$e2e/main-run.txt") checks passed ($e2e/main-run.txt)"
   else
     status=1
@@ -76,8 +78,12 @@ if [ -d "$installed" ]; then
     echo "  Start-menu folder $(basename "$links"): $(cd "$links" && ls | paste -sd ',' | sed 's/,/, /g')"
   fi
   WINEPREFIX=$prefix_of_run wineserver -w 2>/dev/null || true
+  # Values as Wine keeps them in system.reg ("name"="text" with backslashes doubled).
   awk '/^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Tessarin\]/{on=1; next}
-       /^\[/{on=0} on && /^"/{print "  registry: " $0}' "$prefix_of_run/system.reg"
+       /^\[/{on=0}
+       on && /^"/{ i = index($0, "\"=\""); name = substr($0, 2, i - 2); v = substr($0, i + 3);
+                   sub(/"$/, "", v); gsub(/\\\\/, "\001", v); gsub(/\\"/, "\"", v); gsub(/\001/, "\\", v);
+                   print "  registry: " name " = " v }' "$prefix_of_run/system.reg"
 else
   echo "Nothing was installed into C:\\Program Files\\TSarin."
 fi

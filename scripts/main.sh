@@ -49,6 +49,10 @@ if [ -n "${DISPLAY:-}" ]; then
   # A person at the screen: run the setup in a prefix of its own and let them use it.
   prefix=$build/win32/main-prefix
   echo "Starting the setup on display $DISPLAY (Wine prefix $prefix) ..."
+  # The classic look the dialog is drawn for: Wine's own theme paints edit fields opaque.
+  "$root/scripts/wine-run.sh" "$prefix" reg add \
+    'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f \
+    >>"$log" 2>&1 || true
   "$root/scripts/wine-run.sh" "$prefix" "$setup" >>"$log" 2>&1 || true
   WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
   prefix_of_run=$prefix

@@ -209,8 +209,7 @@ SetupRun::~SetupRun() {
   }
 }
 
-bool SetupRun::Start(const std::string& exe, const std::string& extraEnv) {
-  (void)extraEnv;
+bool SetupRun::Start(const std::string& exe) {
   std::string dir = exe.substr(0, exe.find_last_of('\\'));
   std::string cmd = "\"" + exe + "\"";
   STARTUPINFOA si = {};

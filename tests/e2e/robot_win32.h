@@ -71,7 +71,7 @@ struct MessageBoxSeen {
 class SetupRun {
  public:
   ~SetupRun();
-  bool Start(const std::string& exe, const std::string& extraEnv = "");
+  bool Start(const std::string& exe);  // from the folder it lies in, as Explorer would
   bool WaitDialog(int ms);
   HWND dialog() const { return dialog_; }
   DWORD pid() const { return pi_.dwProcessId; }
@@ -102,7 +102,7 @@ class SetupRun {
   enum Outcome { kSucceeded, kMessage, kTimedOut };
   Outcome WaitInstall(int ms, MessageBoxSeen* box);
 
-  // The visible panel windows the setup owns (QuickHelp), as a list of their texts.
+  // The visible pop-up dialogs of the setup that are not message boxes: QuickHelp panels.
   std::vector<HWND> Panels() const;
   bool Exited(int ms, DWORD* code);
   void Kill();

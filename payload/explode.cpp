@@ -148,11 +148,11 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 // bits 6-15 a value whose range tells the kind, so that the commonest test is one comparison:
 //     0-255  a literal byte (mode 0: flag and 8 plain bits; mode 1: flag and a literal code of
 //            up to 10 bits)
-//   256-295  a match of length value - 256, extra bits included (length codes whose code and
-//            extra bits fit in the 10 bits after the flag: lengths 2-39)
-//   320-328  a match whose value - 320 extra bits are still to be read (length codes 12-15)
-//   384-     a literal code longer than 10 bits: value - 384 is the first entry of its 8-entry
+//   256-551  a literal code longer than 10 bits: value - 256 is the first entry of its 8-entry
 //            group in the long-literal table, which the next 3 bits index
+//   576-615  a match of length value - 576, extra bits included (length codes whose code and
+//            extra bits fit in the 10 bits after the flag: lengths 2-39)
+//   640-648  a match whose value - 640 extra bits are still to be read (length codes 12-15)
 // A long-literal entry holds the code bits left after the first 10 in bits 0-3 and the byte in
 // bits 6-13. The distance table is looked up with the next 8 bits: bits 0-3 the distance
 // code's bit length, bits 6-11 its index. In all three tables bits 4-5 are zero, so the low 6
@@ -163,9 +163,9 @@ constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bi
 constexpr uint32_t kLongLiteralGroupBits = 3;
 constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralEntries >> kLongLiteralGroupBits;
 
-constexpr uint32_t kMatchValue = 256;
-constexpr uint32_t kMatchExtraValue = 320;
-constexpr uint32_t kLongLiteralValue = 384;
+constexpr uint32_t kLongLiteralValue = 256;
+constexpr uint32_t kMatchValue = 576;
+constexpr uint32_t kMatchExtraValue = 640;
 
 constexpr uint16_t SymbolEntry(uint32_t bits, uint32_t value) {
   return static_cast<uint16_t>(bits | value << 6);
@@ -182,9 +182,9 @@ static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kExplodeSymbolTableBi
 static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 <
                   kMatchExtraValue,
               "resolved match lengths stay below the match-extra values");
-static_assert(kMatchExtraValue + 8 < kLongLiteralValue, "extra-bit counts stay below 384");
-static_assert(kLongLiteralValue + kExplodeLongLiteralEntries < 1u << 10,
-              "long-literal values fit the entry");
+static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
+              "long-literal values stay below the match values");
+static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
 // The long-literal groups, made at compile time: which 10-bit prefixes start a longer code,
 // and the group entries. The first 10 code bits of every longer code select one group; the
@@ -321,12 +321,12 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
   const uint32_t entry = work->symbolTable[bits & kSymbolMask];
   uint32_t used = entry & 15;
   const uint32_t value = entry >> 6;
-  if (value < kMatchValue) {
+  if (value < kLongLiteralValue) {
     symbol->length = 0;
     symbol->value = value;
     return used;
   }
-  if (value >= kLongLiteralValue) {
+  if (value < kMatchValue) {
     const uint32_t rest = work->longLiteralTable[value - kLongLiteralValue + ((bits >> used) & 7)];
     symbol->length = 0;
     symbol->value = rest >> 6;
@@ -496,6 +496,7 @@ struct Cursor {
 // longest symbol (14 + 30 bits): one or two literals, or a long literal, or at most one literal
 // and a match per refill. The window's slack takes whatever lands beyond the block end.
 // Returns true at the end-of-stream code.
+template <uint32_t kLiteralMode>
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
   const uint16_t* const symbolTable = work->symbolTable;
@@ -509,17 +510,32 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   uint8_t* out = cursor->out;
   bool end = false;
 
-#define EXPLODE_REFILL()                                  \
-  do {                                                    \
-    bits |= Load64LittleEndian(in) << (bitCount & 63);    \
-    in += 7 - ((bitCount >> 3) & 7);                      \
-    bitCount |= 56;                                       \
+#define EXPLODE_REFILL()                               \
+  do {                                                 \
+    bits |= Load64LittleEndian(in) << (bitCount & 63); \
+    in += 7 - ((bitCount >> 3) & 7);                   \
+    bitCount |= 56;                                    \
   } while (0)
 #define EXPLODE_CONSUME(n) \
   do {                     \
     const uint32_t n_ = n; \
     bits >>= n_ & 63;      \
     bitCount -= n_;        \
+  } while (0)
+
+// Decodes the literal of entry and looks up the next entry. A literal code longer than 10 bits
+// (literal mode 1 only) takes a second lookup.
+#define EXPLODE_LITERAL()                                                                          \
+  do {                                                                                             \
+    EXPLODE_CONSUME(entry);                                                                        \
+    if (kLiteralMode == 0 || entry < kLongLiteralValue << 6) {                                     \
+      *out++ = static_cast<uint8_t>(entry >> 6);                                                   \
+    } else {                                                                                       \
+      const uint32_t rest = work->longLiteralTable[(entry >> 6) - kLongLiteralValue + (bits & 7)]; \
+      EXPLODE_CONSUME(rest);                                                                       \
+      *out++ = static_cast<uint8_t>(rest >> 6);                                                    \
+    }                                                                                              \
+    entry = symbolTable[bits & kSymbolMask];                                                       \
   } while (0)
 
   if (out >= blockEnd || in >= inFastEnd) return false;
@@ -531,13 +547,9 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   for (;;) {
     EXPLODE_REFILL();
     if (entry < kMatchValue << 6) {
-      EXPLODE_CONSUME(entry);
-      *out++ = static_cast<uint8_t>(entry >> 6);
-      entry = symbolTable[bits & kSymbolMask];
+      EXPLODE_LITERAL();
       if (entry < kMatchValue << 6) {
-        EXPLODE_CONSUME(entry);
-        *out++ = static_cast<uint8_t>(entry >> 6);
-        entry = symbolTable[bits & kSymbolMask];
+        EXPLODE_LITERAL();
         if (out >= blockEnd || in >= inFastEnd) break;
         continue;
       }
@@ -545,14 +557,6 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     EXPLODE_CONSUME(entry);
     uint32_t length = (entry >> 6) - kMatchValue;
     if (entry >= kMatchExtraValue << 6) {
-      if (entry >= kLongLiteralValue << 6) {
-        const uint32_t rest = work->longLiteralTable[(entry >> 6) - kLongLiteralValue + (bits & 7)];
-        EXPLODE_CONSUME(rest);
-        *out++ = static_cast<uint8_t>(rest >> 6);
-        entry = symbolTable[bits & kSymbolMask];
-        if (out >= blockEnd || in >= inFastEnd) break;
-        continue;
-      }
       const uint32_t extraBits = length - (kMatchExtraValue - kMatchValue);
       const uint32_t extra = static_cast<uint32_t>(bits) & ((1u << extraBits) - 1);
       EXPLODE_CONSUME(extraBits);
@@ -574,6 +578,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     out = CopyMatch(out, length, distance);
     if (out >= blockEnd || in >= inFastEnd) break;
   }
+#undef EXPLODE_LITERAL
 #undef EXPLODE_CONSUME
 #undef EXPLODE_REFILL
   cursor->bits = bits;
@@ -583,9 +588,12 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   return end;
 }
 
+typedef bool (*RunFastFn)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8_t*);
+
+template <uint32_t kLiteralMode>
 bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* inFastEnd,
                     uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+  return RunFast<kLiteralMode>(work, cursor, inFastEnd, blockEnd);
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -593,11 +601,22 @@ bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* 
 // register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
 // assume them.
 #define EXPLODE_HAS_BMI2_VARIANT 1
+template <uint32_t kLiteralMode>
 __attribute__((target("bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
                                                  const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+  return RunFast<kLiteralMode>(work, cursor, inFastEnd, blockEnd);
 }
 #endif
+
+RunFastFn ChooseFastLoop(uint32_t literalMode) {
+#if EXPLODE_HAS_BMI2_VARIANT
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("bmi2")) {
+    return literalMode == 0 ? RunFastBmi2<0> : RunFastBmi2<1>;
+  }
+#endif
+  return literalMode == 0 ? RunFastGeneric<0> : RunFastGeneric<1>;
+}
 
 // Decodes symbols until the end-of-stream code or until input runs out. Returns kEndOfStream or
 // kDecodeFailed. Writes every full block; the caller writes the rest.
@@ -605,11 +624,7 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   // A distance reaching before the first output byte copies zeros rather than whatever the
   // caller's memory held, so damaged input still decodes deterministically.
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
-  bool (*runFast)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8_t*) = RunFastGeneric;
-#if EXPLODE_HAS_BMI2_VARIANT
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("bmi2")) runFast = RunFastBmi2;
-#endif
+  const RunFastFn runFast = ChooseFastLoop(work->literalMode);
   uint8_t* const blockEnd = work->window + kBlockEnd;
   Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
                 work->window + kBlockStart};

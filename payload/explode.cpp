@@ -8,8 +8,11 @@
 // The work area lives in the install context's scratch buffer, shared with its data blocks.
 static_assert(sizeof(ExplodeWorkArea) <= 16644,
               "the work area must fit the install scratch buffer");
-static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch - 1 + 15,
-              "a longest match starting at the last block position, and the overshoot of its "
+// The fast loop may start a symbol at the last block position (8191) and decode a literal and
+// a longest match in a row before it checks the position again; the match's 16-byte copies
+// may write 15 bytes beyond its end.
+static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch + 15,
+              "a literal and a longest match from the last block position, and the overshoot of "
               "16-byte copies, must fit the window");
 
 namespace {

@@ -426,8 +426,10 @@ TEST(ExplodeOutput, WritesFullBlocksThenOneFinalWriteOfTheRest) {
 
 TEST(ExplodeWindow, LongestMatchAtLastBlockPositionKeepsPendingInputIntact) {
   // The match starts at window position 8191: after 4095 bytes, and after 8191 bytes once the
-  // history holds real output. It fills the window to its last byte.
-  for (size_t before : {size_t{4095}, size_t{8191}}) {
+  // history holds real output. It fills the window to its last byte. After one more literal it
+  // starts at 8192, when a literal at 8191 and the match are decoded in a row before the block
+  // is written.
+  for (size_t before : {size_t{4095}, size_t{8191}, size_t{4096}, size_t{8192}}) {
     StreamBuilder s(0, 6);
     s.Literals(Noise(before, 11));
     s.Match(518, 1000);

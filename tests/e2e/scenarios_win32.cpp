@@ -679,6 +679,43 @@ void Damaged(Env& env) {
   shifted.push_back(0);
   shifted.insert(shifted.end(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset), good.end());
   attempt("with the marker one byte off its grid", shifted, nullptr, "");
+
+  // Archives the packer would refuse to make, built by hand behind the same program image.
+  auto crafted = [&](const std::string& name) {
+    std::vector<uint8_t> f(good.begin(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset));
+    f.resize(f.size() + archive::kRecordSize);
+    archive::WriteMarkerRecord(f.data() + f.size() - archive::kRecordSize);
+    f.insert(f.end(), name.begin(), name.end());
+    f.push_back(0);
+    uint8_t size[4];
+    archive::PutLE32(size, archive::StoredSizeField(3));
+    f.insert(f.end(), size, size + 4);
+    f.insert(f.end(), {'b', 'a', 'd', 0});  // data, then the end entry
+    return f;
+  };
+  // An entry that would land outside the target directory is refused as damage, before
+  // anything is written.
+  attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr, "");
+  r.Check(!FileExists(Format("C:\\Damaged\\escaped.txt")) && !FileExists("C:\\escaped.txt"),
+          "nothing was written outside the target directory");
+
+  // A name longer than 260 characters stops the attempt without a message.
+  r.Note("setup file with a name of 261 characters");
+  std::string exe = "C:\\Downloads\\longname\\TSARIN.EXE";
+  MakeDirs("C:\\Downloads\\longname");
+  WriteFileBytes(exe, crafted(std::string(261, 'n')));
+  SetupRun run;
+  if (!StartSetup(env, run, exe)) return;
+  run.TypeDirectory("C:\\Damaged\\LongName");
+  run.PressInstall();
+  MessageBoxSeen box;
+  r.Check(!run.WaitMessageBox("", 3000, &box), "no message is shown (%s)",
+          Visible(box.text).c_str());
+  r.Check(run.Responsive(10000) && run.Enabled(kInstall) && run.Text(kStatus).empty(),
+          "the dialog is ready again, status line unchanged (\"%s\")",
+          Visible(run.Text(kStatus)).c_str());
+  ExitSetup(env, run);
+  CheckNothingStarted(env);
 }
 
 // A read-only file where an entry must be written stops the install with the file's path.

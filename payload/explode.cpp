@@ -309,8 +309,10 @@ struct Symbol {
 // The longest symbol: flag, 7-bit length code, 8 extra bits, 8-bit distance code, 6 low bits.
 constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
 constexpr uint32_t kMaxLiteralBits = 1 + kMaxCodeBits;
-// A refill leaves 56 or more bits; the fast loop decodes a literal and then any symbol.
-static_assert(kMaxLiteralBits + kMaxSymbolBits <= 56, "a refill must cover a literal and a symbol");
+// A refill leaves 56 or more bits. The fast loop decodes a literal and then any symbol from
+// them, and looks up the next symbol's entry with the 11 bits after those.
+static_assert(kMaxLiteralBits + kMaxSymbolBits + kExplodeSymbolTableBits <= 56,
+              "a refill must cover a literal, a symbol and the next lookup");
 
 // Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
 EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBits) {
@@ -496,9 +498,9 @@ struct Cursor {
 
 // Fast loop: runs while the output position is before the block end and 8 or more input bytes
 // are unloaded, so every refill leaves at least 56 bits, enough for a literal followed by the
-// longest symbol (14 + 30 bits): one or two literals, or a long literal, or at most one literal
-// and a match per refill. The window's slack takes whatever lands beyond the block end.
-// Returns true at the end-of-stream code.
+// longest symbol (14 + 30 bits): two literals, or a literal and a match, or a match per refill.
+// The window's slack takes whatever lands beyond the block end. Returns true at the
+// end-of-stream code.
 template <uint32_t kLiteralMode>
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {

@@ -17,6 +17,11 @@ cmake --build "$build" -j2 --target bench-clear >/dev/null
 echo
 "$build/bench/bench-clear"
 
+# Compressor: optimal and lazy parser against gzip -9, sizes and speed (best of 3).
+cmake --build "$build" -j2 --target bench-implode >/dev/null
+echo
+"$build/bench/bench-implode"
+
 if ! command -v valgrind >/dev/null; then
   echo "valgrind not installed: no instruction counts"
   exit 0

@@ -1,8 +1,8 @@
-// Implode compressor: match finder, two parsers and the encoder. See implode.h.
+// Implode compressor: the lazy parser with its match finder, the encoder and the stream scan.
+// The optimal parser is in implode_optimal.cpp. See implode.h.
 #include "tools/implode.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "tools/implode_tables.h"
 
@@ -164,8 +164,6 @@ class MatchFinder {
 
 constexpr int kLazyMaxChain = 128;
 constexpr uint32_t kLazyGoodLength = 64;  // take a match this long without looking ahead
-constexpr int kOptimalMaxChain = 512;
-constexpr uint32_t kOptimalSkipLength = 300;  // a match this long is taken outright
 
 // True when the match costs fewer bits than the literals it replaces.
 bool Pays(const uint8_t* data, size_t pos, const MatchFinder::Match& m,
@@ -275,62 +273,6 @@ bool ImplodeParseLazy(const uint8_t* data, size_t size, const ImplodeOptions& op
     tokens->push_back(ImplodeToken::Match(m.length, m.distance));
     pos += m.length;
   }
-  return true;
-}
-
-bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions& options,
-                         std::vector<ImplodeToken>* tokens) {
-  if (!ImplodeOptionsValid(options)) return false;
-  tokens->clear();
-  // cost[i]: fewest bits that produce the first i bytes; step[i]: the last token of that path.
-  constexpr uint64_t kUnreached = std::numeric_limits<uint64_t>::max();
-  std::vector<uint64_t> cost(size + 1, kUnreached);
-  std::vector<ImplodeToken> step(size + 1, ImplodeToken{0, 0});
-  cost[0] = 0;
-  MatchFinder finder(data, size, ImplodeWindowSize(options.dictBits), kOptimalMaxChain);
-  // Nearest distance reaching each length; distance costs never fall with distance, so the
-  // nearest is the cheapest for every length it covers.
-  std::vector<MatchFinder::Match> found;
-  found.reserve(64);
-  auto relax = [&](size_t to, uint64_t bits, ImplodeToken t) {
-    if (bits < cost[to]) {
-      cost[to] = bits;
-      step[to] = t;
-    }
-  };
-  for (size_t pos = 0; pos < size; ++pos) {
-    if (cost[pos] == kUnreached) continue;
-    relax(pos + 1, cost[pos] + ImplodeLiteralBits(options.literalMode, data[pos]),
-          ImplodeToken::Literal(data[pos]));
-    finder.InsertUpTo(pos);
-    found.clear();
-    finder.ForEachMatch(pos, kOptimalMaxChain, [&found](uint32_t length, uint32_t distance) {
-      found.push_back(MatchFinder::Match{length, distance});
-    });
-    if (found.empty()) continue;
-    const MatchFinder::Match& longest = found.back();
-    if (longest.length >= kOptimalSkipLength) {
-      // Long runs would cost hundreds of relaxations per byte; a match this long is taken.
-      relax(pos + longest.length,
-            cost[pos] + ImplodeMatchBits(options.dictBits, longest.length, longest.distance),
-            ImplodeToken::Match(longest.length, longest.distance));
-      pos += longest.length - 1;
-      continue;
-    }
-    uint32_t length = kImplodeMinMatch;
-    for (const MatchFinder::Match& m : found) {
-      for (; length <= m.length; ++length) {
-        // The 2-byte candidate may lie beyond a longer one's reach and the other way round.
-        if (length == 2 && m.length != 2 && m.distance > kImplodeMaxShortDistance) continue;
-        relax(pos + length, cost[pos] + ImplodeMatchBits(options.dictBits, length, m.distance),
-              ImplodeToken::Match(length, m.distance));
-      }
-    }
-  }
-  size_t count = 0;
-  for (size_t at = size; at > 0; at -= step[at].length) ++count;
-  tokens->resize(count);
-  for (size_t at = size; at > 0; at -= step[at].length) tokens->at(--count) = step[at];
   return true;
 }
 

@@ -48,10 +48,18 @@ bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset);
 bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
                      const ImplodeOptions& options, std::vector<uint8_t>* out);
 
+// The packer's compression default, for build and implode: the optimal parser, which makes the
+// smallest stream; the lazy one is the faster choice.
+inline ImplodeOptions DefaultPackImplodeOptions() {
+  ImplodeOptions o;
+  o.parser = ImplodeParser::kOptimal;
+  return o;
+}
+
 struct PackBuildOptions {
   std::string output;
   std::string stubPath;  // empty: no stub
-  ImplodeOptions implode;
+  ImplodeOptions implode = DefaultPackImplodeOptions();
   std::vector<std::string> storeGlobs;
 };
 

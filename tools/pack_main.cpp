@@ -19,12 +19,12 @@ namespace {
 const char kUsage[] =
     "usage:\n"
     "  tsarin-pack build -o OUT [--stub STUB] [--literal-mode 0|1] [--dict-bits 4|5|6]\n"
-    "                    [--optimal] [--store GLOB]... SOURCE_DIR\n"
+    "                    [--lazy|--optimal] [--store GLOB]... SOURCE_DIR\n"
     "      Writes STUB (none if not given) padded with zeros to a multiple of 16 bytes, the\n"
     "      marker, and an archive of SOURCE_DIR: its files, then each sub-directory depth\n"
     "      first, names sorted bytewise. A file is compressed when that makes it smaller and\n"
-    "      stored otherwise. Defaults: --literal-mode 0, --dict-bits 6, lazy matching;\n"
-    "      --optimal finds the smallest stream (slower).\n"
+    "      stored otherwise. Defaults: --literal-mode 0, --dict-bits 6, --optimal (the\n"
+    "      smallest stream); --lazy is about 3 times faster and 2-3% larger.\n"
     "      --store GLOB stores matching files uncompressed. GLOB is a shell pattern (* ? [..])\n"
     "      matched against the file's path relative to SOURCE_DIR with '/' between levels and\n"
     "      against its bare name; '*' also matches '/'. May be given several times.\n"
@@ -38,7 +38,7 @@ const char kUsage[] =
     "      Reads every entry as the setup does and decodes every compressed one; exit 0 when\n"
     "      all is sound, else 1 with a message naming the damaged entry.\n"
     "  tsarin-pack implode [--literal-mode M] [--dict-bits B] [--lazy|--optimal] IN OUT\n"
-    "      Compresses IN into one raw stream.\n"
+    "      Compresses IN into one raw stream (--optimal unless --lazy is given).\n"
     "  tsarin-pack explode IN OUT\n"
     "      Decodes one raw stream; writes what the decoder wrote and exits with its result\n"
     "      code (0 ok, 1 bad dictionary byte, 2 bad literal mode, 3 too short, 4 truncated).\n"
@@ -176,7 +176,7 @@ int RunTest(int argc, char** argv) {
 }
 
 int RunImplode(int argc, char** argv) {
-  ImplodeOptions options;
+  ImplodeOptions options = DefaultPackImplodeOptions();
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];

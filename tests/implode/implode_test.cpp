@@ -2,6 +2,7 @@
 // decoder, to the input, use exactly its own bytes, and keep to the format's reach limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -146,6 +147,20 @@ std::vector<Sample> Corpus() {
                  b.insert(b.end(), again.begin(), again.end());
                  return b;
                }()});
+  // Repeats longer than the optimal parser's tree compares, and long enough to be taken whole.
+  c.push_back({"random block repeated with a 700-byte period", [] {
+                 Bytes block = RandomBytes(700, 6), b;
+                 for (int i = 0; i < 6; ++i) b.insert(b.end(), block.begin(), block.end());
+                 b[2000] ^= 1;
+                 return b;
+               }()});
+  // Runs that stop a few bytes short of each other and of the input's end.
+  c.push_back({"runs of rising length up to the end", [] {
+                 Bytes b;
+                 for (size_t n = 1; b.size() < 6000; n += 37) b.insert(b.end(), n, b.size() & 1);
+                 return b;
+               }()});
+  c.push_back({"short periodic input", Bytes{'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c', 'a'}});
   return c;
 }
 
@@ -393,6 +408,71 @@ TEST(ImplodeCosts, ExactCostsAddUpToTheEncodedSize) {
       EXPECT_EQ(stream.size(), (bits + 7) / 8) << Describe(o);
     }
   }
+}
+
+// Fewest bits any parse of data can take: every distance tried at every position, every length
+// of every match weighed.
+uint64_t ExhaustiveBits(const Bytes& data, const ImplodeOptions& o) {
+  std::vector<uint64_t> best(data.size() + 1, UINT64_MAX);
+  best[0] = 0;
+  for (size_t pos = 0; pos < data.size(); ++pos) {
+    auto relax = [&](size_t to, uint64_t bits) { best[to] = std::min(best[to], bits); };
+    relax(pos + 1, best[pos] + ImplodeLiteralBits(o.literalMode, data[pos]));
+    for (size_t d = 1; d <= pos && d <= ImplodeWindowSize(o.dictBits); ++d) {
+      size_t length = 0;
+      while (length < kImplodeMaxMatch && pos + length < data.size() &&
+             data[pos + length] == data[pos + length - d]) {
+        ++length;
+      }
+      for (size_t l = 2; l <= length; ++l) {
+        if (l > 2 || d <= kImplodeMaxShortDistance) {
+          relax(pos + l, best[pos] + ImplodeMatchBits(o.dictBits, static_cast<uint32_t>(l),
+                                                      static_cast<uint32_t>(d)));
+        }
+      }
+    }
+  }
+  return best.back();
+}
+
+uint64_t TokenBits(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& o) {
+  uint64_t bits = 0;
+  for (const ImplodeToken& t : tokens) {
+    bits += t.length == 1 ? ImplodeLiteralBits(o.literalMode, static_cast<uint8_t>(t.value))
+                          : ImplodeMatchBits(o.dictBits, t.length, t.value);
+  }
+  return bits;
+}
+
+TEST(ImplodeCosts, OptimalParseMissesNoMatchThatAnExhaustiveSearchFinds) {
+  // Without runs or repeats longer than the parser's shortcuts, the shortest path over the
+  // tree's matches must cost exactly what trying every distance costs.
+  Bytes mixed = Text(1500, 20);
+  Bytes binary = Binary(1500, 21);
+  mixed.insert(mixed.end(), binary.begin(), binary.end());
+  for (const ImplodeOptions& o : AllOptions()) {
+    if (o.parser != ImplodeParser::kOptimal) continue;
+    SCOPED_TRACE(Describe(o));
+    EXPECT_EQ(TokenBits(Parse(mixed, o), o), ExhaustiveBits(mixed, o));
+  }
+}
+
+TEST(ImplodeRoundTrip, OptimalParseOfInputsOverOneMebibyteDecodes) {
+  // Past each MiB the optimal parser's match finder renumbers the positions it keeps; matches
+  // found after that must still point at the right bytes.
+  Bytes data;
+  for (uint32_t seed = 30; data.size() < 2300000; ++seed) {
+    Bytes part = seed % 2 != 0 ? Text(70000, seed) : Binary(50000, seed);
+    data.insert(data.end(), part.begin(), part.end());
+  }
+  ImplodeOptions o;
+  o.parser = ImplodeParser::kOptimal;
+  o.dictBits = 4;
+  Bytes stream;
+  ASSERT_TRUE(ImplodeBuffer(data.data(), data.size(), o, &stream));
+  Decoded d = Decode(stream);
+  EXPECT_EQ(d.result, kExplodeOk);
+  EXPECT_TRUE(d.output == data);
 }
 
 TEST(ImplodeCosts, OptimalParseIsNeverLargerThanLazy) {

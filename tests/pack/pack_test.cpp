@@ -577,6 +577,22 @@ TEST(PackCraftedArchive, UnsafeNamesAndStreamsTheDecoderWouldPassAreReported) {
 
 // --- Single streams --------------------------------------------------------------------------
 
+TEST(PackStreams, ImplodeCommandUsesTheOptimalParserUnlessToldLazy) {
+  TempDir dir;
+  Bytes text = Text(20000);
+  WriteFile(dir / "in", text);
+  for (bool lazy : {false, true}) {
+    std::vector<std::string> args = {"implode", dir / "in", dir / "stream"};
+    if (lazy) args.insert(args.begin() + 1, "--lazy");
+    ASSERT_EQ(RunPack(args).status, 0);
+    ImplodeOptions options;
+    options.parser = lazy ? ImplodeParser::kLazy : ImplodeParser::kOptimal;
+    Bytes expected;
+    ASSERT_TRUE(ImplodeBuffer(text.data(), text.size(), options, &expected));
+    EXPECT_TRUE(ReadFile(dir / "stream") == expected) << (lazy ? "--lazy" : "default");
+  }
+}
+
 TEST(PackStreams, ImplodeAndExplodeCommandsRoundTripAndReportDecoderResults) {
   TempDir dir;
   Bytes text = Text(9000);

@@ -696,7 +696,7 @@ void Damaged(Env& env) {
   // An entry that would land outside the target directory is refused as damage, before
   // anything is written.
   attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr, "");
-  r.Check(!FileExists(Format("C:\\Damaged\\escaped.txt")) && !FileExists("C:\\escaped.txt"),
+  r.Check(!FileExists("C:\\Damaged\\escaped.txt") && !FileExists("C:\\escaped.txt"),
           "nothing was written outside the target directory");
 
   // A name longer than 260 characters stops the attempt without a message.

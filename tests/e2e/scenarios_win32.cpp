@@ -524,8 +524,13 @@ void MissingDrive(Env& env) {
   r.Check(run.Enabled(kInstall), "Install stays enabled");
   std::map<std::string, std::string> values;
   r.Check(!ReadUninstallKey(&values), "no uninstall key was written");
+  // The same dialog takes a corrected directory and installs there.
+  RegisterViewer(env.robotPath);
+  std::string target = Install(env, run, false, "C:\\Corrected\\TSarin", false);
+  CheckFinished(env, run);
+  CheckTree(env, target, false);
   ExitSetup(env, run);
-  CheckNothingStarted(env);
+  CheckProductStarted(env, target);
 }
 
 // Targets whose clearing would destroy what is not ours are refused before anything happens.

@@ -11,8 +11,6 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
@@ -24,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_corpus.h"
 #include "payload/explode.h"
 #include "tools/implode.h"
 
@@ -31,85 +30,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Item {
-  std::string name;
-  Bytes data;
-};
-
-bool ReadFile(const std::string& path, Bytes* out) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) out->insert(out->end(), buffer, buffer + n);
-  fclose(f);
-  return true;
-}
-
-// All regular (not symlinked) license texts, in name order, as one text.
-Item LicenseTexts() {
-  Item item{"licenses", {}};
-  const std::string dir = "/usr/share/common-licenses/";
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      struct stat st;
-      if (lstat((dir + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        names.push_back(e->d_name);
-      }
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) ReadFile(dir + name, &item.data);
-  return item;
-}
-
-// A deterministic 800x600 24-bit BMP that looks like a dialog screenshot: gradient title bar,
-// flat panels with borders, a filled circle, text-like stripes and a dithered photo area.
-Item Bitmap() {
-  const int width = 800, height = 600, rowBytes = width * 3;
-  Item item{"bitmap.bmp", Bytes(54 + rowBytes * height)};
-  uint8_t* h = item.data.data();
-  auto put32 = [&](int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  h[0] = 'B', h[1] = 'M';
-  put32(2, static_cast<uint32_t>(item.data.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  h[26] = 1, h[28] = 24;
-  put32(34, rowBytes * height);
-  uint32_t seed = 12345;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint8_t r = 192, g = 192, b = 192;  // face colour
-      const int top = height - 1 - y;
-      if (top < 30) {
-        r = 0, g = 0, b = static_cast<uint8_t>(128 + x * 127 / width);
-      } else if (x > 40 && x < 380 && top > 60 && top < 400) {
-        const bool border = x == 41 || x == 379 || top == 61 || top == 399;
-        r = g = b = border ? 128 : 255;
-        if (!border && top % 18 < 10 && (x / 7 + top / 18) % 9 != 0 && x < 200 + top % 150) {
-          r = g = b = 0;  // text
-        }
-      } else if ((x - 600) * (x - 600) + (top - 200) * (top - 200) < 90 * 90) {
-        r = 200, g = 40, b = 40;
-      } else if (x > 420 && x < 780 && top > 330 && top < 580) {
-        seed = seed * 1103515245u + 12345u;
-        const int noise = static_cast<int>(seed >> 28) - 8;
-        r = static_cast<uint8_t>(std::clamp(x / 4 + noise, 0, 255));
-        g = static_cast<uint8_t>(std::clamp(top / 3 + noise, 0, 255));
-        b = static_cast<uint8_t>(std::clamp(128 + noise * 2, 0, 255));
-      }
-      uint8_t* p = h + 54 + y * rowBytes + x * 3;
-      p[0] = b, p[1] = g, p[2] = r;
-    }
-  }
-  return item;
-}
+using Item = BenchItem;
 
 template <typename F>
 double BestSeconds(int repetitions, F&& run) {
@@ -257,17 +178,6 @@ double MBps(size_t bytes, double seconds) {
   return seconds > 0 ? bytes / seconds / 1e6 : 0;
 }
 
-std::vector<Item> Corpus() {
-  std::vector<Item> corpus;
-  corpus.push_back(LicenseTexts());
-  for (const char* path : {"/usr/bin/bash", "/lib/x86_64-linux-gnu/libc.so.6"}) {
-    Item item{strrchr(path, '/') + 1, {}};
-    if (ReadFile(path, &item.data)) corpus.push_back(std::move(item));
-  }
-  corpus.push_back(Bitmap());
-  return corpus;
-}
-
 // The four compressed forms of an item, as `prepare` stores them next to the raw data.
 const char* const kDecoders[] = {"explode0", "explode1", "zlib", "libdeflate"};
 
@@ -303,7 +213,7 @@ bool WriteFile(const std::string& path, const Bytes& data) {
 
 int Prepare(const std::string& dir) {
   std::string names;
-  for (const Item& item : Corpus()) {
+  for (const Item& item : BenchCorpus()) {
     if (item.data.empty()) continue;
     if (!WriteFile(dir + "/" + item.name + ".raw", item.data)) Fail("cannot write to " + dir);
     for (int d = 0; d < 4; ++d) {
@@ -346,7 +256,7 @@ int Once(const std::string& decoderName, const std::string& dir) {
   while (decoder < 4 && decoderName != kDecoders[decoder]) ++decoder;
   if (decoder == 4) Fail("unknown decoder " + decoderName);
   Bytes list;
-  if (!ReadFile(dir + "/corpus.list", &list)) Fail("run prepare first");
+  if (!BenchReadFile(dir + "/corpus.list", &list)) Fail("run prepare first");
   std::vector<Prepared> items;
   size_t total = 0;
   std::string name;
@@ -356,8 +266,8 @@ int Once(const std::string& decoderName, const std::string& dir) {
       continue;
     }
     Prepared p;
-    if (!ReadFile(dir + "/" + name + ".raw", &p.raw) ||
-        !ReadFile(dir + "/" + name + "." + decoderName, &p.stream)) {
+    if (!BenchReadFile(dir + "/" + name + ".raw", &p.raw) ||
+        !BenchReadFile(dir + "/" + name + "." + decoderName, &p.stream)) {
       Fail("missing prepared file for " + name);
     }
     p.out.assign(p.raw.size(), 0);
@@ -382,7 +292,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "prepare") == 0) return Prepare(argv[2]);
   if (argc == 4 && strcmp(argv[1], "once") == 0) return Once(argv[2], argv[3]);
   const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
-  const std::vector<Item> corpus = Corpus();
+  const std::vector<Item> corpus = BenchCorpus();
 
   auto work = std::make_unique<ExplodeWorkArea>();
   std::vector<Result> results;

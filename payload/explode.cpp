@@ -544,11 +544,15 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   } while (0)
 
   if (out >= blockEnd || in >= inFastEnd) return false;
-  if (kLiteralMode == 0) {
-    // A literal is the flag bit 0 and 8 plain bits: tested and taken straight from the bit
-    // buffer, without waiting for a table lookup.
-    for (;;) {
-      EXPLODE_REFILL();
+  // In literal mode 1 the next symbol's entry is looked up as soon as the previous symbol is
+  // consumed, before the refill: a refill only adds bits above the valid ones, and 11 or more
+  // are always valid at that point. In literal mode 0 a literal is the flag bit 0 and 8 plain
+  // bits, tested and taken straight from the bit buffer without waiting for a lookup.
+  EXPLODE_REFILL();
+  uint32_t entry = symbolTable[bits & kSymbolMask];
+  for (;;) {
+    EXPLODE_REFILL();
+    if (kLiteralMode == 0) {
       if ((bits & 1) == 0) {
         *out++ = static_cast<uint8_t>(bits >> 1);
         EXPLODE_CONSUME(9);
@@ -559,42 +563,8 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
           continue;
         }
       }
-      const uint32_t entry = symbolTable[bits & kSymbolMask];
-      EXPLODE_CONSUME(entry);
-      uint32_t length = (entry >> 6) - kMatchValue;
-      if (entry >= kMatchExtraValue << 6) {
-        const uint32_t extraBits = length - (kMatchExtraValue - kMatchValue);
-        const uint32_t extra = static_cast<uint32_t>(bits) & ((1u << extraBits) - 1);
-        EXPLODE_CONSUME(extraBits);
-        length = (1u << extraBits) + kExtraLengthOffset + extra;
-        if (length == kEndOfStreamLength) {
-          end = true;
-          break;
-        }
-      }
-      const uint32_t code = distanceTable[bits & 0xFF];
-      EXPLODE_CONSUME(code);
-      const uint32_t lowBits = LowDistanceBits(length, dictBits);
-      const uint32_t distance =
-          ((code >> 6) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
-      EXPLODE_CONSUME(lowBits);
-      out = CopyMatch(out, length, distance);
-      if (out >= blockEnd || in >= inFastEnd) break;
-    }
-    cursor->bits = bits;
-    cursor->bitCount = bitCount & 63;
-    cursor->in = in;
-    cursor->out = out;
-    return end;
-  }
-  // The next symbol's entry is looked up as soon as the previous symbol is consumed, before
-  // the refill: a refill only adds bits above the valid ones, and 11 or more are always valid
-  // at that point.
-  EXPLODE_REFILL();
-  uint32_t entry = symbolTable[bits & kSymbolMask];
-  for (;;) {
-    EXPLODE_REFILL();
-    if (entry < kMatchValue << 6) {
+      entry = symbolTable[bits & kSymbolMask];
+    } else if (entry < kMatchValue << 6) {
       EXPLODE_LITERAL();
       if (entry < kMatchValue << 6) {
         EXPLODE_LITERAL();
@@ -620,7 +590,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     const uint32_t distance =
         ((code >> 6) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
     EXPLODE_CONSUME(lowBits);
-    entry = symbolTable[bits & kSymbolMask];
+    if (kLiteralMode != 0) entry = symbolTable[bits & kSymbolMask];
     // Distances are at most 4096 and the position at least 4096, so the source stays inside
     // the window.
     out = CopyMatch(out, length, distance);

@@ -8,6 +8,16 @@
 #include "setup/install_context.h"
 #include "shell/fs_platform.h"
 
+namespace {
+
+// The payload stream's buffer. The marker search and the names go in tiny reads and the data
+// in blocks of 2048 or 16384 bytes; a large buffer turns them all into few system reads. Static
+// because nothing is allocated while the archive is read (the runtime would otherwise allocate
+// one); only one payload stream is ever open.
+char payloadStreamBuffer[64 * 1024];
+
+}  // namespace
+
 bool FindPayload() {
   InstallContext& ctx = installContext;
   ctx.payloadFile = FsOpenRead(ctx.modulePath);
@@ -15,6 +25,7 @@ bool FindPayload() {
     ReportDamagedArchive();
     return false;
   }
+  std::setvbuf(ctx.payloadFile, payloadStreamBuffer, _IOFBF, sizeof payloadStreamBuffer);
   // Only whole records at multiples of 16 are examined; a trailing part-record ends the search
   // like the end of the file.
   char* record = ctx.workBuffer.text;

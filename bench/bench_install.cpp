@@ -1,0 +1,383 @@
+// Install benchmark: the install engine installing a ~50 MB payload natively against the
+// baseline of decoding every compressed entry with the same decoder into memory plus `cp -r` of
+// the unpacked tree. Half of the payload is stored (random bytes, stored on purpose), half
+// compressed (text-like data), in files of many sizes spread over a few directories. Both are
+// timed in the same run, taking turns, best of 3. The goal is a ratio of at most 1.5.
+//
+// The engine runs exactly as the setup program does, through the recording stand-ins of the
+// dialog and the desktop, into a temporary directory mapped as drive B:. It also counts the
+// allocations made from the search for the marker to the end entry.
+//   bench-install [megabytes]     (default 50)
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "payload/explode.h"
+#include "setup/install_context.h"
+#include "setup/install_engine.h"
+#include "setup/recording_seams.h"
+#include "shell/fs_platform.h"
+#include "tests/engine/allocation_counter.h"
+#include "tests/engine/counting_seams.h"
+#include "tools/pack_build.h"
+#include "tools/pack_io.h"
+#include "tools/pack_read.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kDrive = 'B';
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "bench-install: %s\n", message.c_str());
+  return 1;
+}
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Random {
+  uint64_t state;
+  uint64_t Next() {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  }
+  double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
+};
+
+// Text-like data: words of a made-up vocabulary, commoner ones far more often, with numbers
+// and line breaks; compresses to about half, as documents and help files do here.
+void FillText(Random& random, const std::vector<std::string>& words, std::vector<uint8_t>* out,
+              size_t size) {
+  out->clear();
+  size_t column = 0;
+  while (out->size() < size) {
+    double u = random.Unit();
+    const std::string& word = words[static_cast<size_t>(u * u * u * u * words.size())];
+    if (random.Next() % 11 == 0) {
+      std::string number = std::to_string(random.Next() % 100000);
+      out->insert(out->end(), number.begin(), number.end());
+    } else {
+      out->insert(out->end(), word.begin(), word.end());
+    }
+    column += word.size() + 1;
+    if (column > 72) {
+      out->push_back('\n');
+      column = 0;
+    } else {
+      out->push_back(' ');
+    }
+  }
+  out->resize(size);
+}
+
+void FillRandom(Random& random, std::vector<uint8_t>* out, size_t size) {
+  out->resize(size);
+  for (size_t i = 0; i < size; i += 8) {
+    uint64_t v = random.Next();
+    std::memcpy(out->data() + i, &v, std::min<size_t>(8, size - i));
+  }
+}
+
+// File sizes spread evenly on a log scale from 200 bytes to 2 MB, until budget is spent.
+std::vector<size_t> FileSizes(Random& random, size_t budget) {
+  std::vector<size_t> sizes;
+  while (budget > 0) {
+    size_t size = static_cast<size_t>(200.0 * std::exp(random.Unit() * std::log(10000.0)));
+    size = std::min(size, budget);
+    sizes.push_back(size);
+    budget -= size;
+  }
+  return sizes;
+}
+
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& data) {
+  std::string error;
+  if (WriteWholeFile(path.string(), data, &error)) return true;
+  Fail(error);
+  return false;
+}
+
+// The product tree: random ".bin" files and text ".txt" files, half of the bytes each, in the
+// base directory and three sub-directories (one two levels deep).
+bool BuildTree(const fs::path& top, size_t bytes, size_t* files) {
+  const char* directories[] = {"", "Profiles", "Textures", "Docs/Manual"};
+  for (const char* directory : directories) fs::create_directories(top / directory);
+  Random random{0x9E3779B97F4A7C15ull};
+  std::vector<std::string> words;
+  for (int i = 0; i < 1500; ++i) {
+    std::string word;
+    size_t length = 2 + random.Next() % 7;
+    for (size_t j = 0; j < length; ++j) word.push_back(static_cast<char>('a' + random.Next() % 26));
+    words.push_back(word);
+  }
+  std::vector<uint8_t> data;
+  *files = 0;
+  for (int kind = 0; kind < 2; ++kind) {
+    std::vector<size_t> sizes = FileSizes(random, bytes / 2);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      if (kind == 0) {
+        FillRandom(random, &data, sizes[i]);
+      } else {
+        FillText(random, words, &data, sizes[i]);
+      }
+      fs::path path =
+          top / directories[(i * 7 + static_cast<size_t>(kind)) % 4] /
+          ((kind == 0 ? "data" : "text") + std::to_string(i) + (kind == 0 ? ".bin" : ".txt"));
+      if (!WriteFile(path, data)) return false;
+      ++*files;
+    }
+  }
+  return true;
+}
+
+// The baseline's decoding: every compressed entry from memory into memory, read in blocks of
+// 2048 bytes as the setup reads them, output copied into one buffer as the decoder delivers it.
+struct MemoryStream {
+  const uint8_t* input;
+  size_t inputLeft;
+  uint8_t* output;
+  size_t outputUsed;
+  size_t outputSize;
+};
+
+uint32_t MemoryRead(char* buffer, uint32_t* wanted, void* param) {
+  MemoryStream* s = static_cast<MemoryStream*>(param);
+  size_t count = std::min<size_t>(*wanted, s->inputLeft);
+  std::memcpy(buffer, s->input, count);
+  s->input += count;
+  s->inputLeft -= count;
+  return static_cast<uint32_t>(count);
+}
+
+void MemoryWrite(char* buffer, uint32_t* count, void* param) {
+  MemoryStream* s = static_cast<MemoryStream*>(param);
+  if (*count > s->outputSize - s->outputUsed) {
+    std::fprintf(stderr, "bench-install: decoded more than the tree holds\n");
+    std::exit(1);
+  }
+  std::memcpy(s->output + s->outputUsed, buffer, *count);
+  s->outputUsed += *count;
+}
+
+struct CompressedEntry {
+  size_t offset;
+  uint32_t length;
+};
+
+bool ListCompressed(const std::vector<uint8_t>& setup, std::vector<CompressedEntry>* entries) {
+  ArchiveReader reader(setup.data(), setup.size());
+  std::string error;
+  bool ok = reader.FindMarker(&error);
+  while (ok) {
+    ArchiveEntry entry;
+    ok = reader.Next(&entry, &error);
+    if (!ok) break;
+    if (entry.kind == ArchiveEntry::Kind::kEnd) return true;
+    if (entry.kind == ArchiveEntry::Kind::kFile && entry.sizeField > 0)
+      entries->push_back({entry.dataOffset, entry.dataLength});
+  }
+  Fail(error);
+  return false;
+}
+
+// Decodes every compressed entry; returns the seconds taken, negative on a decoder failure.
+double TimeDecode(const std::vector<uint8_t>& setup, const std::vector<CompressedEntry>& entries,
+                  std::vector<uint8_t>* output, ExplodeWorkArea* work) {
+  auto start = Clock::now();
+  MemoryStream stream{nullptr, 0, output->data(), 0, output->size()};
+  for (const CompressedEntry& entry : entries) {
+    stream.input = setup.data() + entry.offset;
+    stream.inputLeft = entry.length;
+    if (ExplodeStream(MemoryRead, MemoryWrite, work, &stream) != kExplodeOk) {
+      Fail("decoder failed on the benchmark payload");
+      return -1;
+    }
+  }
+  return Seconds(start);
+}
+
+// `cp -r from to`, process start included as from a shell; negative on failure.
+double TimeCopy(const std::string& from, const std::string& to) {
+  char cp[] = "cp";
+  char flags[] = "-r";
+  std::string source = from;
+  std::string target = to;
+  char* argv[] = {cp, flags, source.data(), target.data(), nullptr};
+  auto start = Clock::now();
+  pid_t pid;
+  int status = 0;
+  if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv, environ) != 0 ||
+      waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    Fail("cp -r failed");
+    return -1;
+  }
+  return Seconds(start);
+}
+
+struct EngineRun {
+  double seconds = -1;
+  alloccount::Counts allocations;
+};
+
+EngineRun TimeEngine(const std::string& setupPath, const std::string& directory) {
+  CountingSurface surface;
+  UncountedDesktop desktop;
+  surface.inner.directory = directory;
+  ResetInstallContext(&surface, &desktop, setupPath.c_str());
+  EngineRun run;
+  auto start = Clock::now();
+  OnInstall();
+  run.seconds = Seconds(start);
+  run.allocations = alloccount::Get();
+  if (surface.inner.status != "Installation was successful.") {
+    for (const std::string& message : surface.inner.messages) Fail(message);
+    Fail("the install failed: " + surface.inner.status);
+    run.seconds = -1;
+  }
+  return run;
+}
+
+// The same files with the same contents in both trees.
+bool SameTree(const fs::path& a, const fs::path& b) {
+  size_t count = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(a)) {
+    if (!entry.is_regular_file()) continue;
+    fs::path other = b / fs::relative(entry.path(), a);
+    std::vector<uint8_t> left, right;
+    std::string error;
+    if (!ReadWholeFile(entry.path().string(), &left, &error) ||
+        !ReadWholeFile(other.string(), &right, &error) || left != right) {
+      Fail("installed file differs: " + other.string());
+      return false;
+    }
+    ++count;
+  }
+  size_t otherCount = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(b))
+    otherCount += entry.is_regular_file() ? 1 : 0;
+  if (count == otherCount) return true;
+  Fail("the installed tree has other files");
+  return false;
+}
+
+int Run(const fs::path& temp, size_t megabytes) {
+  const fs::path source = temp / "product";
+  size_t files = 0;
+  std::printf("Building a %zu MB product tree...\n", megabytes);
+  std::fflush(stdout);
+  if (!BuildTree(source, megabytes << 20, &files)) return 1;
+
+  // A stub the size of the real one, so the marker search has its usual distance to cover.
+  Random random{12345};
+  std::vector<uint8_t> stub;
+  FillRandom(random, &stub, 237568);
+  if (!WriteFile(temp / "stub.exe", stub)) return 1;
+
+  PackBuildOptions options;
+  options.output = (temp / "setup.exe").string();
+  options.stubPath = (temp / "stub.exe").string();
+  options.storeGlobs.push_back("*.bin");
+  PackBuildStats stats;
+  std::vector<std::string> warnings;
+  std::string error;
+  auto packStart = Clock::now();
+  if (!BuildSetupFile(source.string(), options, &stats, &warnings, &error)) return Fail(error);
+  std::printf(
+      "Packed %zu files (%zu compressed) in %zu directories: %.1f MB of files, "
+      "%.1f MB payload (%.1f s)\n",
+      stats.files, stats.compressed, stats.directories + 1,
+      static_cast<double>(stats.bytesIn) / 1048576.0,
+      static_cast<double>(stats.payloadBytes) / 1048576.0, Seconds(packStart));
+
+  std::vector<uint8_t> setup;
+  if (!ReadWholeFile(options.output, &setup, &error)) return Fail(error);
+  std::vector<CompressedEntry> entries;
+  if (!ListCompressed(setup, &entries)) return 1;
+  std::vector<uint8_t> decoded(stats.bytesIn);
+  static ExplodeWorkArea work;
+
+  if (!FsSetDriveRoot(kDrive, temp.c_str())) return Fail("cannot map the temporary directory");
+  // The stand-in desktop's folders are on C:; unmapped, they name nothing here.
+  FsSetDriveRoot('C', nullptr);
+  const std::string setupPath = std::string(1, kDrive) + ":\\setup.exe";
+  const std::string target = std::string(1, kDrive) + ":\\installed";
+
+  double bestEngine = -1, bestDecode = -1, bestCopy = -1, bestBaseline = -1;
+  alloccount::Counts allocations;
+  for (int repetition = 0; repetition < 3; ++repetition) {
+    std::error_code ec;
+    fs::remove_all(temp / "installed", ec);
+    fs::remove_all(temp / "copied", ec);
+    ::sync();
+
+    EngineRun engine = TimeEngine(setupPath, target);
+    if (engine.seconds < 0) return 1;
+    allocations = engine.allocations;
+    double decode = TimeDecode(setup, entries, &decoded, &work);
+    double copy = TimeCopy(source.string(), (temp / "copied").string());
+    if (decode < 0 || copy < 0) return 1;
+    std::printf("  run %d: engine %.3f s, baseline %.3f s (decode %.3f s + cp -r %.3f s)\n",
+                repetition + 1, engine.seconds, decode + copy, decode, copy);
+    std::fflush(stdout);
+    bestEngine = bestEngine < 0 ? engine.seconds : std::min(bestEngine, engine.seconds);
+    bestDecode = bestDecode < 0 ? decode : std::min(bestDecode, decode);
+    bestCopy = bestCopy < 0 ? copy : std::min(bestCopy, copy);
+    bestBaseline = bestBaseline < 0 ? decode + copy : std::min(bestBaseline, decode + copy);
+  }
+  if (!SameTree(source, temp / "installed")) return 1;
+
+  double mb = static_cast<double>(stats.bytesIn) / 1048576.0;
+  std::printf("\nInstall of %.1f MB (%zu files), best of 3\n", mb, files);
+  std::printf("  install engine            %8.3f s  %7.1f MB/s\n", bestEngine, mb / bestEngine);
+  std::printf(
+      "  decode + cp -r (baseline) %8.3f s  %7.1f MB/s  (best decode %.3f s, best "
+      "cp -r %.3f s)\n",
+      bestBaseline, mb / bestBaseline, bestDecode, bestCopy);
+  std::printf("  ratio engine / baseline   %8.2f  (goal: at most 1.50)\n",
+              bestEngine / bestBaseline);
+  if (alloccount::Available()) {
+    std::printf(
+        "  allocations from the marker search to the end entry: %llu (%llu bytes, "
+        "largest %llu) for %zu files opened\n",
+        static_cast<unsigned long long>(allocations.count),
+        static_cast<unsigned long long>(allocations.bytes),
+        static_cast<unsigned long long>(allocations.largest), files + 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  size_t megabytes = argc > 1 ? static_cast<size_t>(std::atoi(argv[1])) : 50;
+  if (megabytes == 0 || megabytes > 1000) {
+    std::fprintf(stderr, "usage: bench-install [megabytes]\n");
+    return 2;
+  }
+  char pattern[] = "/tmp/tsarin-bench-install-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return Fail("cannot create a temporary directory");
+  int status = Run(pattern, megabytes);
+  FsSetDriveRoot(kDrive, nullptr);
+  std::error_code ec;
+  fs::remove_all(pattern, ec);
+  return status;
+}

@@ -581,10 +581,10 @@ bool SetDefault(HKEY root, const std::string& sub, const std::string& value) {
 }
 }  // namespace
 
-bool RegisterViewer(const std::string& robotPath) {
+bool RegisterViewer(const std::string& viewerPath) {
   // The per-user classes would win over the machine's: make sure there are none for .htm.
   RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.htm");
-  const std::string command = "\"" + robotPath + "\" viewer \"%1\"";
+  const std::string command = "\"" + viewerPath + "\" \"%1\"";
   return SetDefault(HKEY_CLASSES_ROOT, ".htm", "TsarinE2E.htmfile") &&
          SetDefault(HKEY_CLASSES_ROOT, "TsarinE2E.htmfile\\shell\\open\\command", command);
 }

@@ -146,8 +146,8 @@ constexpr char kUninstallKey[] =
 bool ReadUninstallKey(std::map<std::string, std::string>* values);
 void DeleteUninstallKey();
 
-// Makes the shell open .htm files with this robot in viewer mode, which records the path.
-bool RegisterViewer(const std::string& robotPath);
+// Makes the shell open .htm files with the recording viewer program.
+bool RegisterViewer(const std::string& viewerPath);
 std::string TempFolder();
 // Lines that the stand-in programs and the viewer wrote (each a TAB-separated record).
 std::vector<std::string> LogLines(const std::string& file);

@@ -2,7 +2,6 @@
 // checks what a person would see and what the install leaves behind.
 //
 //   tsarin-robot SCENARIO SETUP_EXE PRODUCT_DIR WORK_DIR
-//   tsarin-robot viewer PATH            (registered as the .htm handler: records PATH)
 //
 // SETUP_EXE is the packed setup file, PRODUCT_DIR the tree it was packed from, WORK_DIR a
 // folder the test script shares with the robot (screenshot requests). Each scenario runs in a
@@ -56,6 +55,7 @@ struct Env {
   std::string productDir;  // the tree it was packed from
   std::string workDir;     // shared with the test script
   std::string robotPath;
+  std::string viewerPath;  // the recording .htm viewer
   Report report;
 };
 
@@ -112,18 +112,10 @@ void CheckFinished(Env& env, SetupRun& run) {
   MessageBoxSeen box;
   r.Check(!run.FindMessageBox("", &box), "no message box is open (%s: %s)", box.caption.c_str(),
           Visible(box.text).c_str());
-  // The read-me's program may have taken the foreground; the dialog gives the focus back to
-  // the control that had it when the user returns to it.
-  // It may take the foreground a moment after the install has finished, so look again.
+  // The recording viewer has no window, so the dialog stays the active window.
   HWND focus = run.Focus();
-  for (int t = 0; t < 10 && focus != run.Item(kAbort); ++t) {
-    if (run.Active() == nullptr) {
-      if (t == 0)
-        r.Note("the dialog is inactive after the install (the read-me took the foreground)");
-      run.Activate();
-    } else {
-      Pause(300);
-    }
+  for (int t = 0; t < 3000 && focus != run.Item(kAbort); t += 100) {
+    Pause(100);
     focus = run.Focus();
   }
   r.Check(focus == run.Item(kAbort), "Exit has the focus (focus on id %d)",
@@ -431,7 +423,7 @@ void PayloadShape(Env& env) {
 void StandardOrDeveloper(Env& env, bool developer) {
   Report& r = env.report;
   ClearLogs();
-  r.Check(RegisterViewer(env.robotPath), "the .htm file type opens the recording viewer");
+  r.Check(RegisterViewer(env.viewerPath), "the .htm file type opens the recording viewer");
   std::string exe = Download(env, developer ? "C:\\Downloads\\dev" : "C:\\Downloads\\std");
   SetupRun run;
   if (!StartSetup(env, run, exe)) return;
@@ -465,7 +457,7 @@ void StandardOrDeveloper(Env& env, bool developer) {
 void Reinstall(Env& env) {
   Report& r = env.report;
   ClearLogs();
-  RegisterViewer(env.robotPath);
+  RegisterViewer(env.viewerPath);
   const std::string dir = "C:\\Apps\\Tessarin";
   const std::string target = dir + "\\";
   MakeDirs(dir + "\\old\\deeper");
@@ -525,7 +517,7 @@ void MissingDrive(Env& env) {
   std::map<std::string, std::string> values;
   r.Check(!ReadUninstallKey(&values), "no uninstall key was written");
   // The same dialog takes a corrected directory and installs there.
-  RegisterViewer(env.robotPath);
+  RegisterViewer(env.viewerPath);
   std::string target = Install(env, run, false, "C:\\Corrected\\TSarin", false);
   CheckFinished(env, run);
   CheckTree(env, target, false);
@@ -579,7 +571,7 @@ void DangerousTargets(Env& env) {
 // file is whole again.
 void Damaged(Env& env) {
   Report& r = env.report;
-  RegisterViewer(env.robotPath);
+  RegisterViewer(env.viewerPath);
   std::vector<uint8_t> good;
   WalkedArchive a;
   if (!r.Check(ReadFileBytes(env.setupExe, &good) && WalkArchive(good, &a),
@@ -788,7 +780,7 @@ void CloseBeforeInstall(Env& env) {
 void QuickHelp(Env& env) {
   Report& r = env.report;
   ClearLogs();
-  RegisterViewer(env.robotPath);
+  RegisterViewer(env.viewerPath);
   std::string exe = Download(env, "C:\\Downloads\\qh");
   SetupRun run;
   if (!StartSetup(env, run, exe)) return;
@@ -916,20 +908,11 @@ void QuickHelp(Env& env) {
   CheckProductStarted(env, target);
 }
 
-int Viewer(const char* path) {
-  FILE* f = std::fopen((TempFolder() + kViewerLog).c_str(), "ab");
-  if (!f) return 1;
-  std::fprintf(f, "%s\r\n", path);
-  std::fclose(f);
-  return 0;
-}
-
 }  // namespace
 }  // namespace e2e
 
 int main(int argc, char** argv) {
   using namespace e2e;
-  if (argc == 3 && std::strcmp(argv[1], "viewer") == 0) return Viewer(argv[2]);
   if (argc != 5) {
     std::fprintf(stderr,
                  "usage: tsarin-robot SCENARIO SETUP_EXE PRODUCT_DIR WORK_DIR\n"
@@ -945,6 +928,8 @@ int main(int argc, char** argv) {
   char self[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   env.robotPath = self;
+  env.viewerPath =
+      env.robotPath.substr(0, env.robotPath.find_last_of('\\') + 1) + "tsarin-e2e-viewer.exe";
 
   // Without a window manager (Xvfb) Wine draws the title bars itself, so that screenshots
   // show the caption and the close box.

@@ -47,8 +47,8 @@ struct ExplodeWorkArea {
   void* param;
   ExplodeReadFn read;
   ExplodeWriteFn write;
-  // 4096 bytes of history, 4096 of current output, room for a 518-byte match at 8191 and the
-  // slack of word-sized copies.
+  // 4096 bytes of history, 4096 of current output, room for a literal and a 518-byte match
+  // decoded in a row from position 8191, and the slack of word-sized copies.
   uint8_t window[2 * kExplodeBlockSize + kExplodeMaxMatch - 1 + kExplodeCopySlack];
   uint8_t input[kExplodeReadSize];
   uint16_t symbolTable[1u << kExplodeSymbolTableBits];

@@ -1,8 +1,8 @@
 // Compressor benchmark: sizes of the optimal and the lazy parser's streams against gzip -9 on
 // the shared corpus, and each parser's speed, for literal modes 0 and 1 (dictionary byte 6).
-// Every stream is decoded with the setup's decoder and compared with its input first.
+// Every stream is also decoded with the setup's decoder and compared with its input.
 //
-//   bench-implode [repetitions]    (default 3; the fastest repetition counts)
+//   bench-implode [repetitions]    (default 3; the fastest repetition of each file counts)
 //
 // Speeds are MB of input per second, by the processor time of this thread (which a busy shared
 // machine disturbs less) and by wall time. gzip runs with -n so that the temporary file's name

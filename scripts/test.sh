@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native tests with AddressSanitizer and UndefinedBehaviorSanitizer, and
-# the Win32 build of the same tests (plus the Win32-only ones) under Wine.
+# the Win32 build of the same tests (plus the Win32-only ones) under Wine, then a short run of
+# every fuzz target (scripts/fuzz.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -21,5 +22,8 @@ cmake --build "$root/build/win32" -j"$jobs" >/dev/null
 source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
 trap wine_session_end EXIT
 ctest --test-dir "$root/build/win32" --output-on-failure || status=1
+
+echo "== fuzz targets (30 s each)"
+"$root/scripts/fuzz.sh" || status=1
 
 exit $status

@@ -7,17 +7,28 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 jobs=$(nproc)
 status=0
+mkdir -p "$root/build"
+
+# Runs a build step quietly; on failure shows the end of its output and stops.
+quiet() {
+  local log="$root/build/last-step.log"
+  if ! "$@" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "FAILED: $*" >&2
+    exit 1
+  fi
+}
 
 echo "== native tests (ASan + UBSan)"
-cmake -S "$root" -B "$root/build/native-asan" -DTSARIN_SANITIZE=ON -DTSARIN_BENCH=OFF >/dev/null
-cmake --build "$root/build/native-asan" -j"$jobs" >/dev/null
+quiet cmake -S "$root" -B "$root/build/native-asan" -DTSARIN_SANITIZE=ON -DTSARIN_BENCH=OFF
+quiet cmake --build "$root/build/native-asan" -j"$jobs"
 ctest --test-dir "$root/build/native-asan" --output-on-failure -j"$jobs" || status=1
 
 echo "== Win32 tests under Wine"
 # The native packer makes TSARIN.EXE from the sample product for the end-to-end tests.
-cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$root/build/native-asan/tools/tsarin-pack" >/dev/null
-cmake --build "$root/build/win32" -j"$jobs" >/dev/null
+quiet cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$root/build/native-asan/tools/tsarin-pack"
+quiet cmake --build "$root/build/win32" -j"$jobs"
 # shellcheck source=wine-session.sh
 source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
 trap wine_session_end EXIT

@@ -155,7 +155,7 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 //            group in the long-literal table, which the next 3 bits index
 //   576-615  a match of length value - 576, extra bits included (length codes whose code and
 //            extra bits fit in the 10 bits after the flag: lengths 2-39)
-//   640-648  a match whose value - 640 extra bits are still to be read (length codes 12-15)
+//   768-776  a match whose value - 768 extra bits are still to be read (length codes 12-15)
 // A long-literal entry holds the code bits left after the first 10 in bits 0-3 and the byte in
 // bits 6-13. The distance table is looked up with the next 8 bits: bits 0-3 the distance
 // code's bit length, bits 6-11 its index. In all three tables bits 4-5 are zero, so the low 6
@@ -168,7 +168,7 @@ constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralEntries >> kLongLiter
 
 constexpr uint32_t kLongLiteralValue = 256;
 constexpr uint32_t kMatchValue = 576;
-constexpr uint32_t kMatchExtraValue = 640;
+constexpr uint32_t kMatchExtraValue = 768;
 
 constexpr uint16_t SymbolEntry(uint32_t bits, uint32_t value) {
   return static_cast<uint16_t>(bits | value << 6);
@@ -188,6 +188,62 @@ static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 +
 static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
               "long-literal values stay below the match values");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
+
+// The wide symbol table of the fast loop (not in builds optimised for size, where its 32 KB
+// would outweigh the rest of the decoder): the same entries, looked up with the next 14 stream
+// bits, which hold the flag and the longest literal code, so every literal takes one lookup;
+// match entries resolve length codes whose code and extra bits fit in 13 bits (lengths 2-135).
+// Its odd entries, those that start with a match flag, serve literal mode 0 as well. It is
+// constant data made at compile time, shared by all calls and only read.
+#if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
+#define TSARIN_SMALL_DECODER 1
+#endif
+#if !TSARIN_SMALL_DECODER
+constexpr uint32_t kWideSymbolBits = 14;
+constexpr uint32_t kWideSymbolMask = (1u << kWideSymbolBits) - 1;
+static_assert(1 + kMaxCodeBits <= kWideSymbolBits, "every literal code fits one wide lookup");
+static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kWideSymbolBits,
+              "the end-of-stream code must come from a match-extra entry");
+static_assert(kMatchValue + kLengthBase[13] + (1u << kLengthExtraBits[13]) - 1 + 2 <
+                  kMatchExtraValue,
+              "resolved match lengths of the wide table stay below the match-extra values");
+
+struct WideSymbols {
+  uint16_t entry[1u << kWideSymbolBits] = {};
+  bool ok = true;
+
+  constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
+    for (uint32_t i = code; i < (1u << kWideSymbolBits); i += 1u << bits) {
+      if (entry[i] != 0) ok = false;
+      entry[i] = value;
+    }
+  }
+
+  constexpr WideSymbols() {
+    for (uint32_t s = 0; s < 256; ++s) {
+      Fill(uint32_t{kLiteralCodes[s]} << 1, kLiteralBits[s] + 1u,
+           SymbolEntry(kLiteralBits[s] + 1u, s));
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+      const uint32_t head = 1 + kLengthBits[i];
+      const uint32_t code = 1u | uint32_t{kLengthCodes[i]} << 1;
+      const uint32_t extra = kLengthExtraBits[i];
+      if (head + extra <= kWideSymbolBits) {
+        for (uint32_t x = 0; x < (1u << extra); ++x) {
+          Fill(code | x << head, head + extra,
+               SymbolEntry(head + extra, kMatchValue + kLengthBase[i] + x + 2));
+        }
+      } else {
+        Fill(code, head, SymbolEntry(head, kMatchExtraValue + extra));
+      }
+    }
+    // No entry is 0: a literal 0 takes more than 0 bits. So every entry was filled.
+    for (uint16_t e : entry) ok = ok && e != 0;
+  }
+};
+constexpr WideSymbols kWideSymbols;
+static_assert(kWideSymbols.ok, "the wide table's codes fill every entry exactly once");
+#endif
 
 // The long-literal groups, made at compile time: which 10-bit prefixes start a longer code,
 // and the group entries. The first 10 code bits of every longer code select one group; the
@@ -309,10 +365,16 @@ struct Symbol {
 // The longest symbol: flag, 7-bit length code, 8 extra bits, 8-bit distance code, 6 low bits.
 constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
 constexpr uint32_t kMaxLiteralBits = 1 + kMaxCodeBits;
-// A refill leaves 56 or more bits. The fast loop decodes a literal and then any symbol from
-// them, and looks up the next symbol's entry with the 11 bits after those.
-static_assert(kMaxLiteralBits + kMaxSymbolBits + kExplodeSymbolTableBits <= 56,
-              "a refill must cover a literal, a symbol and the next lookup");
+// A refill leaves 56 or more bits counted, and all 64 bits of the buffer are stream bits (the
+// ones above the count come from the same load). The fast loop decodes a literal and then any
+// symbol from the counted bits, and looks up the next symbol's entry with the bits after those.
+static_assert(kMaxLiteralBits + kMaxSymbolBits <= 56, "a refill must cover a literal and a symbol");
+static_assert(kMaxLiteralBits + kMaxSymbolBits + kExplodeSymbolTableBits <= 64,
+              "the next lookup must stay inside the loaded bits");
+#if !TSARIN_SMALL_DECODER
+static_assert(kMaxLiteralBits + kMaxSymbolBits + kWideSymbolBits <= 64,
+              "the next wide lookup must stay inside the loaded bits");
+#endif
 
 // Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
 EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBits) {
@@ -504,7 +566,15 @@ struct Cursor {
 template <uint32_t kLiteralMode>
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
+#if TSARIN_SMALL_DECODER
   const uint16_t* const symbolTable = work->symbolTable;
+  constexpr uint32_t kMask = kSymbolMask;
+  constexpr bool kHasLongLiterals = kLiteralMode != 0;
+#else
+  const uint16_t* const symbolTable = kWideSymbols.entry;
+  constexpr uint32_t kMask = kWideSymbolMask;
+  constexpr bool kHasLongLiterals = false;
+#endif
   const uint16_t* const distanceTable = work->distanceTable;
   const uint32_t dictBits = work->dictBits;
   uint64_t bits = cursor->bits;
@@ -533,14 +603,14 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
 #define EXPLODE_LITERAL()                                                                          \
   do {                                                                                             \
     EXPLODE_CONSUME(entry);                                                                        \
-    if (kLiteralMode == 0 || entry < kLongLiteralValue << 6) {                                     \
+    if (!kHasLongLiterals || entry < kLongLiteralValue << 6) {                                     \
       *out++ = static_cast<uint8_t>(entry >> 6);                                                   \
     } else {                                                                                       \
       const uint32_t rest = work->longLiteralTable[(entry >> 6) - kLongLiteralValue + (bits & 7)]; \
       EXPLODE_CONSUME(rest);                                                                       \
       *out++ = static_cast<uint8_t>(rest >> 6);                                                    \
     }                                                                                              \
-    entry = symbolTable[bits & kSymbolMask];                                                       \
+    entry = symbolTable[bits & kMask];                                                             \
   } while (0)
 
   if (out >= blockEnd || in >= inFastEnd) return false;
@@ -549,7 +619,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   // are always valid at that point. In literal mode 0 a literal is the flag bit 0 and 8 plain
   // bits, tested and taken straight from the bit buffer without waiting for a lookup.
   EXPLODE_REFILL();
-  uint32_t entry = symbolTable[bits & kSymbolMask];
+  uint32_t entry = symbolTable[bits & kMask];
   for (;;) {
     EXPLODE_REFILL();
     if (kLiteralMode == 0) {
@@ -563,7 +633,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
           continue;
         }
       }
-      entry = symbolTable[bits & kSymbolMask];
+      entry = symbolTable[bits & kMask];
     } else if (entry < kMatchValue << 6) {
       EXPLODE_LITERAL();
       if (entry < kMatchValue << 6) {
@@ -590,7 +660,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     const uint32_t distance =
         ((code >> 6) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
     EXPLODE_CONSUME(lowBits);
-    if (kLiteralMode != 0) entry = symbolTable[bits & kSymbolMask];
+    if (kLiteralMode != 0) entry = symbolTable[bits & kMask];
     // Distances are at most 4096 and the position at least 4096, so the source stays inside
     // the window.
     out = CopyMatch(out, length, distance);

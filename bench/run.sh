@@ -28,6 +28,25 @@ cmake --build "$build" -j2 --target bench-install >/dev/null
 echo
 "$build/bench/bench-install"
 
+# Setup stub size: tsarin-setup.exe with and without its bitmap resources, against the 34 KB
+# goal for the program without bitmaps (a Win32 MinSizeRel tree; STUB_BUILD_DIR overrides it).
+if command -v i686-w64-mingw32-g++-posix >/dev/null; then
+  stub_build=${STUB_BUILD_DIR:-$root/build/bench-win32}
+  cmake -S "$root" -B "$stub_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --build "$stub_build" -j2 --target tsarin-setup tsarin-setup-nobitmaps >/dev/null
+  full=$(stat -c %s "$stub_build/setup/tsarin-setup.exe")
+  bare=$(stat -c %s "$stub_build/setup/tsarin-setup-nobitmaps.exe")
+  echo
+  echo "Setup stub size (goal without bitmaps: 34816 bytes)"
+  printf "tsarin-setup.exe            %7d bytes\n" "$full"
+  printf "without bitmap resources    %7d bytes, %.3f of the goal\n" "$bare" \
+    "$(awk -v b="$bare" 'BEGIN {print b / 34816}')"
+else
+  echo
+  echo "no mingw-w64 cross compiler: no setup stub size"
+fi
+
 if ! command -v valgrind >/dev/null; then
   echo "valgrind not installed: no instruction counts"
   exit 0

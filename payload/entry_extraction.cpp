@@ -9,6 +9,7 @@
 #include "setup/install_context.h"
 #include "setup/path_rules.h"
 #include "shell/fs_platform.h"
+#include "shell/text_format.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void WriteCallback(char* buffer, uint32_t* count, void* /*param*/) {
 bool ExtractEntry(const char* name) {
   InstallContext& ctx = installContext;
   char status[280];
-  std::snprintf(status, sizeof status, "Installing:   %s", name);
+  FormatText(status, sizeof status, "Installing:   %s", name);
   ctx.setupDialog->ShowStatus(kIdStatus, status);
 
   char outputPath[kPathSize];
@@ -54,10 +55,10 @@ bool ExtractEntry(const char* name) {
 
   ctx.outputFile = FsOpenWrite(outputPath);
   if (ctx.outputFile == nullptr) {
-    std::snprintf(ctx.workBuffer.text, sizeof ctx.workBuffer.text,
-                  "Could not create file\n%s\n\nThis may be because\nTessarin is already "
-                  "running,\nor you may be out of disk space.",
-                  outputPath);
+    FormatText(ctx.workBuffer.text, sizeof ctx.workBuffer.text,
+               "Could not create file\n%s\n\nThis may be because\nTessarin is already "
+               "running,\nor you may be out of disk space.",
+               outputPath);
     ReportSetupError(ctx.workBuffer.text);
     return false;
   }
@@ -91,8 +92,8 @@ bool ExtractEntry(const char* name) {
   bool closed = std::fclose(ctx.outputFile) == 0;
   ctx.outputFile = nullptr;
   if (!ctx.writeFailed && closed) return true;
-  std::snprintf(ctx.workBuffer.text, sizeof ctx.workBuffer.text,
-                "Out of disk space while writing\n%s", outputPath);
+  FormatText(ctx.workBuffer.text, sizeof ctx.workBuffer.text, "Out of disk space while writing\n%s",
+             outputPath);
   ReportSetupError(ctx.workBuffer.text);
   return false;
 }

@@ -119,9 +119,14 @@ void AdvanceProgress() {
   InstallContext& ctx = installContext;
   ctx.entryRemaining -= ctx.lastBlockSize;
   ctx.bytesConsumed += ctx.lastBlockSize;
-  // 64-bit product: bytesConsumed * 100 overflows 32 bits beyond 21474836 bytes.
-  int64_t percent = ctx.payloadTotal > 0 ? int64_t{ctx.bytesConsumed} * 100 / ctx.payloadTotal : 0;
-  if (percent < 1) percent = 1;
-  if (percent > 99) percent = 99;
-  ctx.setupDialog->SetMeterPos(static_cast<int32_t>(percent));
+  // bytesConsumed * 100 overflows 32 bits beyond 21474836 bytes, and a 64-bit division would
+  // bring in a runtime helper on a 32-bit target, so the share is worked out in a double. That
+  // is exact here: the product has at most 38 bits, and a quotient below a whole number lies at
+  // least 1 / payloadTotal (more than 2^-31) below it, far more than a double's rounding.
+  int32_t percent = 1;
+  if (ctx.payloadTotal > 0 && ctx.bytesConsumed > 0) {
+    const double share = ctx.bytesConsumed * 100.0 / ctx.payloadTotal;
+    percent = share >= 99 ? 99 : share < 1 ? 1 : static_cast<int32_t>(share);
+  }
+  ctx.setupDialog->SetMeterPos(percent);
 }

@@ -6,6 +6,7 @@
 #include "setup/component_selection.h"
 #include "setup/install_context.h"
 #include "shell/shell_folders.h"
+#include "shell/text_format.h"
 
 const char kUninstallKeyPath[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessarin";
@@ -124,7 +125,7 @@ void FinishInstall() {
 
   // The product name as one command-line word for the uninstaller.
   char argument[kPathSize];
-  std::snprintf(argument, sizeof argument, "%s", kProductName);
+  FormatText(argument, sizeof argument, "%s", kProductName);
   ReplaceAll(argument, " ", "~", static_cast<int32_t>(sizeof argument - 1));
 
   if (PlaceTargetName("uninst.exe")) {
@@ -134,7 +135,7 @@ void FinishInstall() {
     // The path is quoted: unquoted, "C:\Program Files\..." would let Windows run a planted
     // C:\Program.exe in the uninstaller's place.
     char command[2 * kPathSize];
-    int length = std::snprintf(command, sizeof command, "\"%s\" %s", ctx.installDir, argument);
+    int length = FormatText(command, sizeof command, "\"%s\" %s", ctx.installDir, argument);
     if (length > 0 && static_cast<size_t>(length) < sizeof command) {
       SetUninstallValue("UninstallString", command);
     }

@@ -1,15 +1,15 @@
 #include "setup/install_engine.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "setup/install_context.h"
+#include "shell/text_format.h"
 
 void BuildDefaultDirectory(char* buffer, size_t size) {
   // The lookup's result is not examined: its fallback "c:\" serves the same way.
   char folder[kPathSize];
   installContext.services->GetShellFolder(kCsidlProgramFiles, folder);
-  int length = std::snprintf(buffer, size, "%s\\%s", folder, "TSarin");
+  int length = FormatText(buffer, size, "%s\\%s", folder, "TSarin");
   // A cut path would name another directory: leave the field empty instead.
   if (length < 0 || static_cast<size_t>(length) >= size ||
       static_cast<size_t>(length) >= kPathSize) {

@@ -12,6 +12,7 @@
 #include "setup/install_engine.h"
 #include "setup/path_rules.h"
 #include "shell/file_helpers.h"
+#include "shell/text_format.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool attemptRunning = false;
 // the status line and the meter as they were.
 void ReportTargetProblem(const char* format, const char* path) {
   InstallContext& ctx = installContext;
-  std::snprintf(ctx.workBuffer.text, sizeof ctx.workBuffer.text, format, path);
+  FormatText(ctx.workBuffer.text, sizeof ctx.workBuffer.text, format, path);
   ctx.setupDialog->ShowMessage(ctx.workBuffer.text, kSetupErrorCaption);
   ctx.setupDialog->FocusItem(kIdDirectory);
 }

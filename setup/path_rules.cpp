@@ -1,10 +1,10 @@
 #include "setup/path_rules.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "setup/desktop_services.h"
 #include "setup/install_context.h"
+#include "shell/text_format.h"
 
 namespace {
 
@@ -160,10 +160,10 @@ void ReportPathTooLong(const char* head, const char* tail) {
   // Past the longest name (261 bytes), so that a name at the start of workBuffer stays intact
   // while the message is formatted.
   char* message = installContext.workBuffer.text + 512;
-  std::snprintf(message, sizeof installContext.workBuffer.text - 512,
-                "The path\n%s%s\nis too long: a path may have at most 259 characters.\n\n"
-                "Please choose a shorter directory.",
-                head, tail);
+  FormatText(message, sizeof installContext.workBuffer.text - 512,
+             "The path\n%s%s\nis too long: a path may have at most 259 characters.\n\n"
+             "Please choose a shorter directory.",
+             head, tail);
   ReportSetupError(message);
 }
 
@@ -198,7 +198,7 @@ bool IsSafeTarget(const char* dir, DesktopServices& services, const char* module
 
   // The folder of the running setup program, and every folder above it.
   char moduleDir[kPathSize];
-  std::snprintf(moduleDir, sizeof moduleDir, "%s", modulePath);
+  FormatText(moduleDir, sizeof moduleDir, "%s", modulePath);
   char* slash = std::strrchr(moduleDir, '\\');
   if (slash != nullptr) slash[1] = 0;
   char normal[kNormalSize];

@@ -2,9 +2,16 @@ cmake_minimum_required(VERSION 3.20)
 # Post-build check of the setup stub: prints its size and fails when the file holds the
 # payload marker record at an offset that is a multiple of 16, where the archive reader would
 # take it for the start of the payload (the packer refuses such a stub too).
-#   cmake -DSTUB=path/to/tsarin-setup.exe -P stub_check.cmake
+#   cmake -DSTUB=path/to/tsarin-setup.exe [-DGOAL=bytes] -P stub_check.cmake
 file(SIZE "${STUB}" size)
-message(STATUS "tsarin-setup.exe: ${size} bytes")
+get_filename_component(name "${STUB}" NAME)
+if(GOAL)
+  # Per mille, so that the figure says how far off the goal is even when close to it.
+  math(EXPR per_mille "${size} * 1000 / ${GOAL}")
+  message(STATUS "${name}: ${size} bytes, ${per_mille} per mille of the ${GOAL}-byte goal")
+else()
+  message(STATUS "${name}: ${size} bytes")
+endif()
 file(READ "${STUB}" hex HEX)
 set(word "544f5651")  # "TOVQ"
 set(rest "${hex}")

@@ -1,6 +1,6 @@
 #include "shell/document_viewer.h"
 
-#include <cstdio>
+#include "shell/text_format.h"
 
 // Indexed by the ShellExecuteA result; the numbers without a text of their own are reserved.
 const char* const ViewErrorTable[] = {
@@ -43,7 +43,7 @@ static_assert(sizeof(ViewErrorTable) / sizeof(ViewErrorTable[0]) == kViewErrorCo
 bool DescribeViewError(const char* path, uintptr_t result, char* caption, const char** text) {
   // The result is a handle value: compared unsigned, so nothing outside the table is indexed.
   if (result >= kViewErrorCount) return false;
-  std::snprintf(caption, kViewCaptionSize, "ERROR viewing %s", path);
+  FormatText(caption, kViewCaptionSize, "ERROR viewing %s", path);
   *text = ViewErrorTable[result];
   return true;
 }

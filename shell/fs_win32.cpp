@@ -14,7 +14,11 @@ namespace {
 int g_openFinds = 0;
 
 void Deliver(const WIN32_FIND_DATAA& found, FsFindData* data) {
-  size_t length = strnlen(found.cFileName, sizeof data->name - 1);
+  // memchr rather than strnlen, which the system's C runtime lacks on older Windows.
+  const void* end = memchr(found.cFileName, 0, sizeof data->name - 1);
+  size_t length = end != nullptr
+                      ? static_cast<size_t>(static_cast<const char*>(end) - found.cFileName)
+                      : sizeof data->name - 1;
   memcpy(data->name, found.cFileName, length);
   data->name[length] = '\0';
   data->attributes = found.dwFileAttributes;

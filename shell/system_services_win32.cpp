@@ -10,6 +10,7 @@
 #include "shell/handles_win32.h"
 #include "shell/shell_links.h"
 #include "shell/system_services.h"
+#include "shell/text_format.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ void* LoadSystemLibrary(const char* name) {
   char path[MAX_PATH];
   UINT length = GetSystemDirectoryA(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  int written = std::snprintf(path + length, MAX_PATH - length, "\\%s", name);
+  int written = FormatText(path + length, MAX_PATH - length, "\\%s", name);
   if (written < 0 || static_cast<UINT>(written) >= MAX_PATH - length) return nullptr;
   return systemServiceCalls.loadLibrary(path);
 }
@@ -148,10 +149,10 @@ bool LaunchProgram(const char* programPath, const char* caption) {
   char commandLine[MAX_PATH + 2];
   int written;
   if (programPath[0] == '"') {
-    written = std::snprintf(commandLine, sizeof commandLine, "%s", programPath);
+    written = FormatText(commandLine, sizeof commandLine, "%s", programPath);
   } else {
     applicationName = programPath;
-    written = std::snprintf(commandLine, sizeof commandLine, "\"%s\"", programPath);
+    written = FormatText(commandLine, sizeof commandLine, "\"%s\"", programPath);
   }
   PROCESS_INFORMATION process = {};
   if (written < 0 || static_cast<size_t>(written) >= sizeof commandLine) {
@@ -179,7 +180,7 @@ void ShowLastError(const char* caption, const char* commandLine) {
     ShowMessage(text.get(), caption);
   } else {
     char number[16];
-    std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(error));
+    FormatText(number, sizeof number, "%lu", static_cast<unsigned long>(error));
     ShowMessage(number, caption);
   }
 }

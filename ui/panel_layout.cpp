@@ -1,6 +1,5 @@
 #include "ui/panel_layout.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -97,10 +96,21 @@ size_t BuildMeasuringTemplate(uint8_t* buffer, size_t capacity, int width) {
 }
 
 int PanelWidthForLength(size_t length) {
-  const double width = std::trunc(12.0 * std::pow(static_cast<double>(length), 0.45));
-  if (width < 50) return 50;
-  if (width > 400) return 400;
-  return static_cast<int>(width);
+  // The width is 12 * length^0.45 rounded down, within 50..400. Raised to the 20th power that
+  // is the largest w with w^20 <= 12^20 * length^9, which needs only products (the setup
+  // program then carries no pow). 12^20 is exact in a double; no w..length pair comes closer to
+  // the boundary than 3e-5 of a unit, far beyond the products' rounding (tested against pow).
+  const double l = static_cast<double>(length);
+  const double l2 = l * l, l4 = l2 * l2;
+  const double limit = 3833759992447475122176.0 * (l4 * l4 * l);
+  int width = 50;
+  while (width < 400) {
+    const double w = width + 1;
+    const double w2 = w * w, w4 = w2 * w2, w5 = w4 * w, w10 = w5 * w5;
+    if (w10 * w10 > limit) break;
+    ++width;
+  }
+  return width;
 }
 
 PanelPoint PlacePanelPosition(PanelPoint click, int32_t cx, int32_t cy, const PanelRect& owner) {

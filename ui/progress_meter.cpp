@@ -4,8 +4,12 @@
 MeterLayout LayOutMeter(int32_t x, int32_t y, int32_t w, int32_t h, int32_t position,
                         int32_t aveCharWidth, int32_t charHeight, int32_t textLength) {
   MeterLayout m;
-  // 64-bit product: a caller that passes a wild position must not overflow the multiply.
-  m.fill = static_cast<int32_t>(static_cast<int64_t>(w - 1) * position / 100);
+  // The engine moves the meter between 0 and 100; a wild position is held to that range. The
+  // width is split at 100 so that nothing overflows 32 bits and the result is still exactly
+  // (w - 1) * position / 100 rounded towards zero (a 64-bit division would bring in a runtime
+  // helper of its own on a 32-bit target).
+  const int32_t p = position < 0 ? 0 : position > 100 ? 100 : position;
+  m.fill = (w - 1) / 100 * p + (w - 1) % 100 * p / 100;
   m.bar = MeterRect{0, 0, m.fill, h - 1};
   m.rest = MeterRect{m.fill, 0, w - 1, h - 1};
   m.highText = position > 50;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +98,16 @@ TEST(PanelWidth, LengthPowerLawRoundsDownAndClampsAt50And400) {
     EXPECT_EQ(layout.panelWidth, c.width) << "length " << c.length;
   }
   EXPECT_LT(PanelWidthForLength(2422), 400);
+}
+
+TEST(PanelWidth, ProductFormMatchesThePowerLawForEveryLength) {
+  // The width is worked out without pow; any rounding slip would shift a panel by a unit.
+  for (size_t length = 0; length < 20000; ++length) {
+    const double width = std::trunc(12.0 * std::pow(static_cast<double>(length), 0.45));
+    const int expected = width < 50 ? 50 : width > 400 ? 400 : static_cast<int>(width);
+    ASSERT_EQ(PanelWidthForLength(length), expected) << "length " << length;
+  }
+  EXPECT_EQ(PanelWidthForLength(static_cast<size_t>(-1)), 400);
 }
 
 TEST(PanelWidth, ExplicitWidthIsReadAndMarkupLeftOutOfTheBody) {

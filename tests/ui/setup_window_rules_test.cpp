@@ -45,6 +45,14 @@ TEST(MeterGeometry, FillCoversExactlyTheInsideAtTheEndsAndRoundsDownBetween) {
   }
 }
 
+TEST(MeterGeometry, WildPositionStaysInsideTheFrame) {
+  EXPECT_EQ(LayOutMeter(0, 0, 383, 19, 150, 7, 16, 3).fill, 382);
+  EXPECT_EQ(LayOutMeter(0, 0, 383, 19, INT32_MAX, 7, 16, 3).fill, 382);
+  EXPECT_EQ(LayOutMeter(0, 0, 383, 19, -5, 7, 16, 3).fill, 0);
+  // A frame wider than 100 pixels times 100 still fills exactly: no 32-bit overflow.
+  EXPECT_EQ(LayOutMeter(0, 0, 30000001, 19, 99, 7, 16, 3).fill, 29700000);
+}
+
 TEST(MeterGeometry, TextTurnsToTheHighColourOnlyAboveHalf) {
   EXPECT_FALSE(LayOutMeter(0, 0, 383, 19, 50, 7, 16, 3).highText);
   EXPECT_TRUE(LayOutMeter(0, 0, 383, 19, 51, 7, 16, 3).highText);

@@ -376,9 +376,11 @@ static_assert(kMaxLiteralBits + kMaxSymbolBits + kWideSymbolBits <= 64,
               "the next wide lookup must stay inside the loaded bits");
 #endif
 
-// Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
+// Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size. Computed
+// without a branch: whether a match is 2 bytes long is as hard to predict as the data.
 EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBits) {
-  return length == 2 ? 2 : dictBits;
+  const uint32_t isShort = 0u - static_cast<uint32_t>(length == 2);
+  return dictBits - ((dictBits - 2) & isShort);
 }
 
 // Decodes the symbol at the start of bits and returns how many bits it takes. Only that many
@@ -479,6 +481,20 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
                                                       << work->bitCount;
     work->bitCount += 8;
   }
+}
+
+// Number of zero bits below the lowest set bit; x is not 0.
+EXPLODE_ALWAYS_INLINE uint32_t CountTrailingZeros(uint32_t x) {
+#if defined(__GNUC__)
+  return static_cast<uint32_t>(__builtin_ctz(x));
+#else
+  uint32_t n = 0;
+  while ((x & 1) == 0) {
+    x >>= 1;
+    ++n;
+  }
+  return n;
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -623,15 +639,20 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   for (;;) {
     EXPLODE_REFILL();
     if (kLiteralMode == 0) {
-      if ((bits & 1) == 0) {
-        *out++ = static_cast<uint8_t>(bits >> 1);
-        EXPLODE_CONSUME(9);
-        if ((bits & 1) == 0) {
-          *out++ = static_cast<uint8_t>(bits >> 1);
-          EXPLODE_CONSUME(9);
-          if (out >= blockEnd || in >= inFastEnd) break;
-          continue;
-        }
+      // The next three symbols' bytes are stored whatever they are, and the output advances
+      // past those that are literals before the first match: one branch per run of literals
+      // instead of one per literal. A run of three ends the round; after zero to two
+      // literals (18 bits) a match follows.
+      out[0] = static_cast<uint8_t>(bits >> 1);
+      out[1] = static_cast<uint8_t>(bits >> 10);
+      out[2] = static_cast<uint8_t>(bits >> 19);
+      const uint32_t flags = static_cast<uint32_t>((bits & 1) | (bits >> 8 & 2) | (bits >> 16 & 4));
+      const uint32_t run = CountTrailingZeros(flags | 8);
+      out += run;
+      EXPLODE_CONSUME(run * 9);
+      if (run == 3) {
+        if (out >= blockEnd || in >= inFastEnd) break;
+        continue;
       }
       entry = symbolTable[bits & kMask];
     } else if (entry < kMatchValue << 6) {

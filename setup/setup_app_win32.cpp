@@ -92,7 +92,9 @@ extern "C" int __cdecl atexit(void(__cdecl* function)()) {
   return _onexit(reinterpret_cast<_onexit_t>(function)) != nullptr ? 0 : -1;
 }
 
-extern "C" __attribute__((force_align_arg_pointer, noreturn)) void WinMainCRTStartup() {
+// Visible to the linker although the program is compiled as a whole (-fwhole-program).
+extern "C" __attribute__((force_align_arg_pointer, noreturn, externally_visible)) void
+WinMainCRTStartup() {
   constexpr int kGuiApp = 2;
   __set_app_type(kGuiApp);
   size_t count = 0;

@@ -512,19 +512,13 @@ EXPLODE_ALWAYS_INLINE void Copy16(uint8_t* to, const uint8_t* from) {
   std::memcpy(to, v, 16);
 }
 
-// Copies a match of a distance shorter than 16 bytes as a byte-by-byte copy would: a distance
-// shorter than the length repeats the last `distance` bytes. May write up to 15 bytes past the
-// end (the window's copy slack).
+// Copies a match of a distance shorter than 8 bytes as a byte-by-byte copy would: the match
+// repeats the last `distance` bytes. May write up to 7 bytes past the end (within the window's
+// copy slack).
 void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   const uint8_t* from = out - distance;
   uint8_t* const end = out + length;
-  if (distance >= 8) {
-    do {
-      Copy8(out, from);
-      out += 8;
-      from += 8;
-    } while (out < end);
-  } else if (distance == 1) {
+  if (distance == 1) {
     const uint64_t v = from[0] * uint64_t{0x0101010101010101};
     do {
       std::memcpy(out, &v, 8);
@@ -540,18 +534,26 @@ void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   }
 }
 
-// Copies a match and returns its end. Distances of 16 or more move 16 bytes at a time and may
-// write up to 15 bytes past the end (the window's copy slack).
+// Copies a match and returns its end. A distance of 8 or more lets every 8-byte copy read only
+// bytes already in place, 16 or more every 16-byte copy. The first 16 bytes go in two 8-byte
+// copies whatever the length, which covers most matches without a loop. May write up to 15
+// bytes past the end (the window's copy slack).
 EXPLODE_ALWAYS_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
-  if (distance < 16) {
+  if (distance < 8) {
     CopyNearMatch(out, length, distance);
     return out + length;
   }
   const uint8_t* from = out - distance;
-  uint8_t* const end = out + length;
-  Copy16(out, from);
-  for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, from + done);
-  return end;
+  Copy8(out, from);
+  Copy8(out + 8, from + 8);
+  if (length > 16) {
+    if (distance >= 16) {
+      for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, from + done);
+    } else {
+      for (uint32_t done = 16; done < length; done += 8) Copy8(out + done, from + done);
+    }
+  }
+  return out + length;
 }
 
 void WriteOutput(ExplodeWorkArea* work, uint32_t count) {
@@ -675,12 +677,13 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
         break;
       }
     }
+    // The distance code and its low bits leave the buffer with one shift.
     const uint32_t code = distanceTable[bits & 0xFF];
-    EXPLODE_CONSUME(code);
+    const uint32_t codeBits = code & 63;
     const uint32_t lowBits = LowDistanceBits(length, dictBits);
-    const uint32_t distance =
-        ((code >> 6) << lowBits) + (static_cast<uint32_t>(bits) & ((1u << lowBits) - 1)) + 1;
-    EXPLODE_CONSUME(lowBits);
+    const uint32_t low = static_cast<uint32_t>(bits >> codeBits) & ((1u << lowBits) - 1);
+    const uint32_t distance = ((code >> 6) << lowBits) + low + 1;
+    EXPLODE_CONSUME(codeBits + lowBits);
     if (kLiteralMode != 0) entry = symbolTable[bits & kMask];
     // Distances are at most 4096 and the position at least 4096, so the source stays inside
     // the window.

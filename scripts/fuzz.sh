@@ -4,8 +4,8 @@
 # product trees. Fails on any finding: a crash, a sanitizer report, a failed check, a leak, a
 # hang (an input running over 10 s) or an input using over 2 GB.
 #   scripts/fuzz.sh [seconds-per-target]     (default 30; FUZZ_BUILD_DIR overrides build/fuzz)
-# Findings are kept in build/fuzz/findings/TARGET/; the corpora grow in build/fuzz/corpus/TARGET/
-# from one run to the next.
+# Everything lands beside the targets in build/fuzz/fuzz/: the seeds in seeds/TARGET/, the
+# corpora in corpus/TARGET/ (they grow from one run to the next), findings in findings/TARGET/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
@@ -27,7 +27,7 @@ pack="$build/tools/tsarin-pack"
 
 # Seed corpora, made afresh from small product trees: stored and compressed files, both
 # literal modes and all dictionary sizes, sub-directories, developer components, an empty file.
-seeds="$build/seeds"
+seeds="$build/fuzz/seeds"
 rm -rf "$seeds"
 trees="$seeds/trees"
 mkdir -p "$trees/product/Profiles" "$trees/product/Textures/Wood" "$trees/tiny" \
@@ -82,9 +82,9 @@ done
 
 status=0
 for target in "${targets[@]}"; do
-  corpus="$build/corpus/$target"
-  findings="$build/findings/$target"
-  log="$build/$target.log"
+  corpus="$build/fuzz/corpus/$target"
+  findings="$build/fuzz/findings/$target"
+  log="$build/fuzz/$target.log"
   mkdir -p "$corpus" "$findings"
   if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$seeds/$target" >"$log" 2>&1; then

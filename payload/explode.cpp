@@ -578,7 +578,8 @@ struct Cursor {
 
 // Fast loop: runs while the output position is before the block end and 8 or more input bytes
 // are unloaded, so every refill leaves at least 56 bits, enough for a literal followed by the
-// longest symbol (14 + 30 bits): two literals, or a literal and a match, or a match per refill.
+// longest symbol (14 + 30 bits): two literals, or a literal and a match, or a match per refill
+// (literal mode 0: up to three literals, or up to two and a match).
 // The window's slack takes whatever lands beyond the block end. Returns true at the
 // end-of-stream code.
 template <uint32_t kLiteralMode>
@@ -633,9 +634,10 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
 
   if (out >= blockEnd || in >= inFastEnd) return false;
   // In literal mode 1 the next symbol's entry is looked up as soon as the previous symbol is
-  // consumed, before the refill: a refill only adds bits above the valid ones, and 11 or more
-  // are always valid at that point. In literal mode 0 a literal is the flag bit 0 and 8 plain
-  // bits, tested and taken straight from the bit buffer without waiting for a lookup.
+  // consumed, before the refill: a refill only adds bits above the counted ones, and the bits
+  // the lookup reads are stream bits already (see the bit budget above). In literal mode 0 a
+  // literal is the flag bit 0 and 8 plain bits, tested and taken straight from the bit buffer
+  // without waiting for a lookup.
   EXPLODE_REFILL();
   uint32_t entry = symbolTable[bits & kMask];
   for (;;) {

@@ -19,7 +19,9 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 "$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$wine_prefix" cmd /c exit 0 >/dev/null 2>&1 || true
-WINEPREFIX="$wine_prefix" wineserver -p >/dev/null 2>&1
+# The start above leaves a short-lived server behind; wait for it, then start one that stays.
+WINEPREFIX="$wine_prefix" wineserver -w >/dev/null 2>&1 || true
+WINEPREFIX="$wine_prefix" wineserver -p >/dev/null 2>&1 || true
 wine_session_end() {
   WINEPREFIX="$wine_prefix" wineserver -k >/dev/null 2>&1 || true
   [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null || true

@@ -512,26 +512,40 @@ EXPLODE_ALWAYS_INLINE void Copy16(uint8_t* to, const uint8_t* from) {
   std::memcpy(to, v, 16);
 }
 
-// Copies a match of a distance shorter than 8 bytes as a byte-by-byte copy would: the match
-// repeats the last `distance` bytes. May write up to 7 bytes past the end (within the window's
-// copy slack).
-void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
-  const uint8_t* from = out - distance;
-  uint8_t* const end = out + length;
-  if (distance == 1) {
-    const uint64_t v = from[0] * uint64_t{0x0101010101010101};
-    do {
-      std::memcpy(out, &v, 8);
-      out += 8;
-    } while (out < end);
-  } else {
-    // The first 8 bytes one at a time set up the repeating pattern; after that, 8-byte copies
-    // from a whole number of periods back (at least 8 bytes, at most 8 + distance - 1) read
-    // only bytes that follow the pattern already.
-    for (uint32_t i = 0; i < 8; ++i) out[i] = from[i];
-    const uint32_t step = (8 + distance - 1) / distance * distance;
-    for (out += 8; out < end; out += 8) Copy8(out, out - step);
+EXPLODE_ALWAYS_INLINE void Store64LittleEndian(uint8_t* p, uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(p, &v, sizeof(v));
+#else
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+#endif
+}
+
+// Whole periods of a distance d (1-7) that reach at least 8 and at least 16 bytes back.
+constexpr uint8_t kPeriodsOf8[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+constexpr uint8_t kPeriodsOf16[8] = {0, 16, 16, 18, 16, 20, 18, 21};
+constexpr bool PeriodTablesAgree() {
+  for (uint32_t d = 1; d < 8; ++d) {
+    if (kPeriodsOf8[d] != (8 + d - 1) / d * d || kPeriodsOf16[d] != (16 + d - 1) / d * d) {
+      return false;
+    }
   }
+  return true;
+}
+static_assert(PeriodTablesAgree(), "period tables are the smallest multiples of 8 and 16");
+
+// Copies a match of a distance shorter than 8 bytes as a byte-by-byte copy would: the match
+// repeats the last `distance` bytes. The first 8 bytes are that pattern doubled in a register
+// until it fills a word; after them, 8- and 16-byte copies from a whole number of periods back
+// (at least as far back as they are long) read only bytes that follow the pattern already. May
+// write up to 15 bytes past the end (the window's copy slack).
+void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
+  uint64_t pattern = Load64LittleEndian(out - distance) & ((uint64_t{1} << (8 * distance)) - 1);
+  for (uint32_t have = distance; have < 8; have *= 2) pattern |= pattern << (8 * have);
+  Store64LittleEndian(out, pattern);
+  if (length <= 8) return;
+  Copy8(out + 8, out + 8 - kPeriodsOf8[distance]);
+  const uint32_t back = kPeriodsOf16[distance];
+  for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, out + done - back);
 }
 
 // Copies a match and returns its end. A distance of 8 or more lets every 8-byte copy read only

@@ -609,7 +609,9 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   constexpr bool kHasLongLiterals = false;
 #endif
   const uint16_t* const distanceTable = work->distanceTable;
-  const uint32_t dictBits = work->dictBits;
+  // Low distance bits by whether a match is 2 bytes long: an indexed read, neither a branch on
+  // data as hard to predict as the stream nor a chain of arithmetic.
+  const uint32_t lowBitsOf[2] = {work->dictBits, 2};
   uint64_t bits = cursor->bits;
   // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
   // and 64-bit shifts use their count modulo 64.
@@ -696,7 +698,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     // The distance code and its low bits leave the buffer with one shift.
     const uint32_t code = distanceTable[bits & 0xFF];
     const uint32_t codeBits = code & 63;
-    const uint32_t lowBits = LowDistanceBits(length, dictBits);
+    const uint32_t lowBits = lowBitsOf[length == 2];
     const uint32_t low = static_cast<uint32_t>(bits >> codeBits) & ((1u << lowBits) - 1);
     const uint32_t distance = ((code >> 6) << lowBits) + low + 1;
     EXPLODE_CONSUME(codeBits + lowBits);

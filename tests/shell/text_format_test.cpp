@@ -28,10 +28,8 @@ TEST(TextFormat, CutTextStaysTerminatedAndReportsTheWholeLength) {
   EXPECT_STREQ(buffer, "abc");
   EXPECT_EQ(FormatText(buffer, 5, "%s", "abcd"), 4);
   EXPECT_STREQ(buffer, "abcd");
-}
 
-TEST(TextFormat, ZeroSizeWritesNothing) {
-  char c = 'x';
+  char c = 'x';  // a zero size writes nothing
   EXPECT_EQ(FormatText(&c, 0, "%s%%", "abc"), 4);
   EXPECT_EQ(c, 'x');
   EXPECT_EQ(FormatText(&c, 1, "%s", "abc"), 3);

@@ -346,6 +346,14 @@ constexpr uint32_t kBlockEnd = 2 * kExplodeBlockSize;  // 8192: a full block is 
 #else
 #define EXPLODE_ALWAYS_INLINE inline
 #endif
+// Match copies: inlined for speed, or one shared copy where size matters more.
+#if TSARIN_SMALL_DECODER && defined(__GNUC__)
+#define EXPLODE_COPY_INLINE __attribute__((noinline))
+#elif TSARIN_SMALL_DECODER
+#define EXPLODE_COPY_INLINE
+#else
+#define EXPLODE_COPY_INLINE EXPLODE_ALWAYS_INLINE
+#endif
 
 // Every check of input against what the decoder can accept goes through here: when the
 // condition does not hold, the enclosing function returns the given failure value.
@@ -552,7 +560,7 @@ void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
 // bytes already in place, 16 or more every 16-byte copy. The first 16 bytes go in two 8-byte
 // copies whatever the length, which covers most matches without a loop. May write up to 15
 // bytes past the end (the window's copy slack).
-EXPLODE_ALWAYS_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
+EXPLODE_COPY_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   if (distance < 8) {
     CopyNearMatch(out, length, distance);
     return out + length;

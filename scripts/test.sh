@@ -32,7 +32,7 @@ quiet cmake --build "$root/build/win32" -j"$jobs"
 # shellcheck source=wine-session.sh
 source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
 trap wine_session_end EXIT
-ctest --test-dir "$root/build/win32" --output-on-failure || status=1
+ctest --test-dir "$root/build/win32" --output-on-failure --timeout 900 || status=1
 
 echo "== fuzz targets (30 s each)"
 "$root/scripts/fuzz.sh" || status=1

@@ -22,6 +22,9 @@ fi
 # The start above leaves a short-lived server behind; wait for it, then start one that stays.
 WINEPREFIX="$wine_prefix" wineserver -w >/dev/null 2>&1 || true
 WINEPREFIX="$wine_prefix" wineserver -p >/dev/null 2>&1 || true
+# Start the prefix's background services now, detached from any output: started by the first
+# test instead, they would inherit its output pipe and CTest would wait for them forever.
+"$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$wine_prefix" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
 wine_session_end() {
   WINEPREFIX="$wine_prefix" wineserver -k >/dev/null 2>&1 || true
   [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null || true

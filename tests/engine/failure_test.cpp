@@ -27,53 +27,45 @@ struct FailureRow {
   size_t leftSize;
 };
 
+// One entry with the given name, size field and bytes, at the usual place.
+SetupWriter Entry(const std::string& name, int32_t size, const Bytes& data) {
+  return SetupWriter().Name(name).Size(size).Raw(data);
+}
+
 std::vector<FailureRow> Rows(const std::string& root) {
-  Bytes big = Content(20000, 7);
-  Bytes stream = Stream(big);
+  Bytes stream = Stream(Content(20000, 7));
   Bytes badHeader = stream;
   badHeader[1] = 7;  // dictionary-size byte must be 4, 5 or 6
   Bytes cut(stream.begin(), stream.begin() + static_cast<long>(stream.size() / 2));
-  SetupWriter unaligned(8);  // the marker at offset 8 is not looked at
-  const std::string blockerMessage =
-      "Tessarin Setup Error: Could not create file\n" + root +
-      "\\out\\blocker\\x.txt\n\nThis may be "
-      "because\nTessarin is already running,\nor you may be out of disk space.";
+  const int32_t cutSize = static_cast<int32_t>(cut.size());
+  const std::string blocker = "Tessarin Setup Error: Could not create file\n" + root +
+                              "\\out\\blocker\\x.txt\n\nThis may be because\nTessarin is already "
+                              "running,\nor you may be out of disk space.";
   return {
       {"no setup file", {}, kDamaged, "", 0},
       {"no marker", Bytes(100, 'S'), kDamaged, "", 0},
-      {"marker off the 16-byte grid", unaligned.Stored("a.txt", Text("A")).End().bytes(), kDamaged,
-       "", 0},
+      // The marker at offset 8 is not looked at.
+      {"marker off the 16-byte grid", SetupWriter(8).Stored("a.txt", Text("A")).End().bytes(),
+       kDamaged, "", 0},
       {"file ends inside a name", SetupWriter().Raw(Text("abc")).bytes(), kDamaged, "", 0},
       {"file ends inside a size", SetupWriter().Name("a.txt").Raw({1, 2}).bytes(), kDamaged, "", 0},
-      {"file ends inside skipped data",
-       SetupWriter().Name("proto_x").Size(-100).Raw(Bytes(50, 1)).bytes(), kDamaged, "", 0},
-      {"no end entry", SetupWriter().Stored("a.txt", Text("AB")).bytes(), kDamaged, "a.txt", 2},
-      {"file ends inside stored data",
-       SetupWriter().Name("a.txt").Size(-20000).Raw(Bytes(17000, 1)).bytes(), kDamaged, "a.txt",
-       16384},  // the whole first block; the second one never arrives
-      {"file ends inside a compressed stream",
-       SetupWriter().Name("a.txt").Size(static_cast<int32_t>(stream.size())).Raw(cut).bytes(),
-       kDamaged, "a.txt", kAnySize},
-      {"stream needs more than its entry holds",
-       SetupWriter()
-           .Name("a.txt")
-           .Size(static_cast<int32_t>(cut.size()))
-           .Raw(cut)
-           .Stored("b.txt", Bytes(3000, 2))
-           .End()
-           .bytes(),
-       kDamaged, "a.txt", kAnySize},
-      {"decoder refuses the header",
-       SetupWriter()
-           .Name("a.txt")
-           .Size(static_cast<int32_t>(badHeader.size()))
-           .Raw(badHeader)
-           .End()
-           .bytes(),
-       kDamaged, "a.txt", 0},
-      {"size field without a positive counterpart",
-       SetupWriter().Name("a.txt").Size(INT32_MIN).Raw(Bytes(64, 0)).End().bytes(), kDamaged, "",
+      {"file ends inside skipped data", Entry("proto_x", -100, Bytes(50, 1)).bytes(), kDamaged, "",
        0},
+      {"no end entry", SetupWriter().Stored("a.txt", Text("AB")).bytes(), kDamaged, "a.txt", 2},
+      // The whole first block; the second one never arrives.
+      {"file ends inside stored data", Entry("a.txt", -20000, Bytes(17000, 1)).bytes(), kDamaged,
+       "a.txt", 16384},
+      {"file ends inside a compressed stream",
+       Entry("a.txt", static_cast<int32_t>(stream.size()), cut).bytes(), kDamaged, "a.txt",
+       kAnySize},
+      {"stream needs more than its entry holds",
+       Entry("a.txt", cutSize, cut).Stored("b.txt", Bytes(3000, 2)).End().bytes(), kDamaged,
+       "a.txt", kAnySize},
+      {"decoder refuses the header",
+       Entry("a.txt", static_cast<int32_t>(badHeader.size()), badHeader).End().bytes(), kDamaged,
+       "a.txt", 0},
+      {"size field without a positive counterpart",
+       Entry("a.txt", INT32_MIN, Bytes(64, 0)).End().bytes(), kDamaged, "", 0},
       {"output file cannot be created",
        SetupWriter()
            .Stored("blocker", Text("x"))
@@ -81,7 +73,7 @@ std::vector<FailureRow> Rows(const std::string& root) {
            .Stored("x.txt", Text("y"))
            .End()
            .bytes(),
-       blockerMessage, "blocker", 1},
+       blocker, "blocker", 1},
   };
 }
 

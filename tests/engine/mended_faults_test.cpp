@@ -13,20 +13,15 @@ namespace {
 const char kDamaged[] = "Tessarin Setup Error: Incomplete or damaged installation file!";
 
 TEST_F(EngineTest, EntryNamesLeavingTheTargetAreDamageAndNothingIsWritten) {
-  const Lines fileNames = {"..\\evil.txt",
-                           "sub\\..\\..\\evil.txt",
-                           root + "\\evil.txt",
-                           "a:evil.txt",
-                           "\\evil.txt",
-                           "evil.txt.",
-                           "evil.txt ",
-                           "CON",
-                           "nul.txt",
-                           "a\\\\evil.txt",
-                           "a/../evil.txt",
-                           "ev*l.txt",
-                           "sub\\"};
-  const Lines dirPaths = {"..", "..\\up", root + "\\up", "\\up", "a\\\\b", "a\\.\\b", "lpt1"};
+  Lines fileNames = {"..\\evil.txt",  "sub\\..\\..\\evil.txt",
+                     "a:evil.txt",    "\\evil.txt",
+                     "evil.txt.",     "evil.txt ",
+                     "CON",           "nul.txt",
+                     "a\\\\evil.txt", "a/../evil.txt",
+                     "ev*l.txt",      "sub\\"};
+  Lines dirPaths = {"..", "..\\up", "\\up", "a\\\\b", "a\\.\\b", "lpt1"};
+  fileNames.push_back(root + "\\evil.txt");
+  dirPaths.push_back(root + "\\up");
   for (const std::string& name : fileNames) {
     SCOPED_TRACE(name);
     WriteSetup(SetupWriter().Stored("first.txt", Text("1")).Stored(name, Text("E")).End().bytes());
@@ -49,41 +44,36 @@ TEST_F(EngineTest, EntryNamesLeavingTheTargetAreDamageAndNothingIsWritten) {
 }
 
 TEST_F(EngineTest, OverLongPathsAreRefusedWithAMessageNeverCut) {
+  auto tooLong = [](const std::string& what, const std::string& path) {
+    return Lines{"Tessarin Setup Error: The " + what + "\n" + path +
+                 "\nis too long: a path may have at most 259 characters.\n\n"
+                 "Please choose a shorter directory."};
+  };
   // The directory field: 259 characters plus the backslash it gains do not fit.
   std::string field = root + "\\" + std::string(258 - root.size(), 'd');
   WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
   InstallRun longField;
   Install(longField, field);
-  EXPECT_EQ(longField.surface.messages,
-            Lines{"Tessarin Setup Error: The directory\n" + field +
-                  "\nis too long: a path may have at most 259 characters.\n\n"
-                  "Please choose a shorter directory."});
+  EXPECT_EQ(longField.surface.messages, tooLong("directory", field));
   EXPECT_EQ(longField.surface.calls.back(), "FocusItem(104)");
   EXPECT_TRUE(longField.StatusTexts().empty());
 
   // A name that fills the path to 259 characters fits; one more does not.
   const size_t room = 259 - (root + "\\out\\").size();
-  std::string fits(room, 'f');
-  std::string tooLong(room + 1, 'g');
-  WriteSetup(SetupWriter().Stored(fits, Text("F")).Stored(tooLong, Text("G")).End().bytes());
-  InstallRun longName;
-  Install(longName);
+  std::string fits(room, 'f'), longName(room + 1, 'g');
+  WriteSetup(SetupWriter().Stored(fits, Text("F")).Stored(longName, Text("G")).End().bytes());
+  InstallRun name;
+  Install(name);
   EXPECT_EQ(ReadHost("out/" + fits), Text("F"));
-  EXPECT_EQ(longName.surface.messages,
-            Lines{"Tessarin Setup Error: The path\n" + root + "\\out\\" + tooLong +
-                  "\nis too long: a path may have at most 259 characters.\n\n"
-                  "Please choose a shorter directory."});
-  EXPECT_EQ(longName.surface.status, "Installation not successful.");
+  EXPECT_EQ(name.surface.messages, tooLong("path", root + "\\out\\" + longName));
+  EXPECT_EQ(name.surface.status, "Installation not successful.");
 
   // Fills the path exactly; the backslash it gains does not fit.
   std::string longDir = std::string(200, 'p') + "\\" + std::string(room - 201, 'q');
   WriteSetup(SetupWriter().Dir(longDir).Stored("a.txt", Text("A")).End().bytes());
-  InstallRun longSub;
-  Install(longSub);
-  EXPECT_EQ(longSub.surface.messages,
-            Lines{"Tessarin Setup Error: The path\n" + root + "\\out\\" + longDir +
-                  "\nis too long: a path may have at most 259 characters.\n\n"
-                  "Please choose a shorter directory."});
+  InstallRun dir;
+  Install(dir);
+  EXPECT_EQ(dir.surface.messages, tooLong("path", root + "\\out\\" + longDir));
 }
 
 TEST(ProgressMeter, PayloadsBeyond21MBMoveTheMeterInProportion) {
@@ -102,32 +92,27 @@ TEST(ProgressMeter, PayloadsBeyond21MBMoveTheMeterInProportion) {
 TEST_F(EngineTest, DangerousTargetsAreRefusedBeforeAnythingIsCleared) {
   std::ofstream(Host("dist/keep.txt")) << "keep";
   WriteSetup(SetupWriter().Stored("a.txt", Text("A")).End().bytes());
-  const Lines targets = {
-      "",
-      "out",
-      "T:out",
-      "\\out",
-      "Q:\\",
-      "T:",
-      "\\\\server\\share",
-      "\\\\server\\share\\",
-      "\\\\server",
-      "C:\\Windows",
-      "c:/windows/",
-      "C:\\Windows.",
-      "C:\\Users",
-      "C:\\PROGRAM FILES\\\\",
-      "C:\\",
-      "C:\\Users\\Setup\\Desktop",
-      "C:\\ProgramData",
-      "C:\\PROGRA~1",
-      root + "\\dist",
-      root + "\\DIST\\",
-      root + "\\dist\\..\\dist",
-      root + "\\.\\dist",
-      root + "\\out*",
-      root + "\\ou?",
-  };
+  Lines targets = {"",
+                   "out",
+                   "T:out",
+                   "\\out",
+                   "Q:\\",
+                   "T:",
+                   "\\\\server\\share",
+                   "\\\\server\\share\\",
+                   "\\\\server",
+                   "C:\\Windows",
+                   "c:/windows/",
+                   "C:\\Windows.",
+                   "C:\\Users",
+                   "C:\\PROGRAM FILES\\\\",
+                   "C:\\",
+                   "C:\\Users\\Setup\\Desktop",
+                   "C:\\ProgramData",
+                   "C:\\PROGRA~1"};
+  // The setup file's own folder however it is written, and names with wildcards.
+  for (const char* own : {"\\dist", "\\DIST\\", "\\dist\\..\\dist", "\\.\\dist", "\\out*", "\\ou?"})
+    targets.push_back(root + own);
   for (const std::string& target : targets) {
     SCOPED_TRACE(target);
     InstallRun run;

@@ -384,11 +384,9 @@ static_assert(kMaxLiteralBits + kMaxSymbolBits + kWideSymbolBits <= 64,
               "the next wide lookup must stay inside the loaded bits");
 #endif
 
-// Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size. Computed
-// without a branch: whether a match is 2 bytes long is as hard to predict as the data.
+// Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
 EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBits) {
-  const uint32_t isShort = 0u - static_cast<uint32_t>(length == 2);
-  return dictBits - ((dictBits - 2) & isShort);
+  return length == 2 ? 2 : dictBits;
 }
 
 // Decodes the symbol at the start of bits and returns how many bits it takes. Only that many

@@ -503,6 +503,11 @@ EXPLODE_ALWAYS_INLINE uint32_t CountTrailingZeros(uint32_t x) {
 #endif
 }
 
+// Literal mode 0's runs: n literals take 9n bits, and 9n * 57 >> 9 gives n back for n = 0-3.
+static_assert((0 * 57 >> 9) == 0 && (9 * 57 >> 9) == 1 && (18 * 57 >> 9) == 2 &&
+                  (27 * 57 >> 9) == 3,
+              "the literal count of a run follows from its bits");
+
 // ---------------------------------------------------------------------------------------------
 // Output.
 
@@ -672,11 +677,12 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
       out[0] = static_cast<uint8_t>(bits >> 1);
       out[1] = static_cast<uint8_t>(bits >> 10);
       out[2] = static_cast<uint8_t>(bits >> 19);
-      const uint32_t flags = static_cast<uint32_t>((bits & 1) | (bits >> 8 & 2) | (bits >> 16 & 4));
-      const uint32_t run = CountTrailingZeros(flags | 8);
-      out += run;
-      EXPLODE_CONSUME(run * 9);
-      if (run == 3) {
+      // The lowest set bit among the flags at 0, 9 and 18 (or the stop at 27) is where the run
+      // ends: the run's bits themselves, 9 per literal, and times 57 / 512 the literal count.
+      const uint32_t runBits = CountTrailingZeros(static_cast<uint32_t>(bits & 0x40201) | 1u << 27);
+      out += runBits * 57 >> 9;
+      EXPLODE_CONSUME(runBits);
+      if (runBits == 27) {
         if (out >= blockEnd || in >= inFastEnd) break;
         continue;
       }

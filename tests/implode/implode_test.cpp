@@ -222,22 +222,6 @@ Bytes PairAtDistance(uint32_t distance) {
   return b;
 }
 
-TEST(ImplodeReach, TwoByteMatchReachesExactly256AndNeverFarther) {
-  for (const ImplodeOptions& o : AllOptions()) {
-    SCOPED_TRACE(Describe(o));
-    std::vector<ImplodeToken> at256 = Parse(PairAtDistance(256), o);
-    ASSERT_FALSE(at256.empty());
-    EXPECT_EQ(at256.back().length, 2);
-    EXPECT_EQ(at256.back().value, 256);
-    Bytes stream;
-    ASSERT_TRUE(ImplodeEncode(at256, o, &stream));
-    EXPECT_TRUE(Decode(stream).output == PairAtDistance(256));
-
-    std::vector<ImplodeToken> at257 = Parse(PairAtDistance(257), o);
-    for (const ImplodeToken& t : at257) EXPECT_EQ(t.length, 1);
-  }
-}
-
 // A 24-byte random block, random filler, then the block again at the given distance.
 Bytes BlockAtDistance(uint32_t distance) {
   Bytes b = RandomBytes(distance, distance);
@@ -245,24 +229,32 @@ Bytes BlockAtDistance(uint32_t distance) {
   return b;
 }
 
-TEST(ImplodeReach, LongMatchReachesTheWindowEdgeAndNeverFarther) {
+// A repeat exactly at the reach of its kind is taken; one byte farther it is not, and no token
+// reaches farther than the format lets it.
+TEST(ImplodeReach, MatchesReachTheirLimitAndNeverFarther) {
   for (const ImplodeOptions& o : AllOptions()) {
-    SCOPED_TRACE(Describe(o));
-    uint32_t window = ImplodeWindowSize(o.dictBits);
-    Bytes edge = BlockAtDistance(window);
-    std::vector<ImplodeToken> tokens = Parse(edge, o);
-    bool found = false;
-    for (const ImplodeToken& t : tokens) found = found || (t.length >= 20 && t.value == window);
-    EXPECT_TRUE(found) << "no match at distance " << window;
-    Bytes stream;
-    ASSERT_TRUE(ImplodeEncode(tokens, o, &stream));
-    EXPECT_TRUE(Decode(stream).output == edge);
-
-    Bytes beyond = BlockAtDistance(window + 1);
-    tokens = Parse(beyond, o);
-    for (const ImplodeToken& t : tokens) EXPECT_LE(t.value, t.length == 1 ? 255u : window);
-    ASSERT_TRUE(ImplodeEncode(tokens, o, &stream));
-    EXPECT_TRUE(Decode(stream).output == beyond);
+    const uint32_t window = ImplodeWindowSize(o.dictBits);
+    struct Reach {
+      uint32_t minLength, limit;
+      Bytes (*make)(uint32_t distance);
+    };
+    for (const Reach& r :
+         {Reach{2, kImplodeMaxShortDistance, PairAtDistance}, Reach{20, window, BlockAtDistance}}) {
+      SCOPED_TRACE(Describe(o) + ", " + std::to_string(r.minLength) + "-byte repeat");
+      for (uint32_t distance : {r.limit, r.limit + 1}) {
+        Bytes data = r.make(distance);
+        std::vector<ImplodeToken> tokens = Parse(data, o);
+        bool found = false;
+        for (const ImplodeToken& t : tokens) {
+          found = found || (t.length >= r.minLength && t.value == distance);
+          EXPECT_LE(t.value, t.length == 1 ? 255u : t.length == 2 ? 256u : window);
+        }
+        EXPECT_EQ(found, distance == r.limit) << "match at distance " << distance;
+        Bytes stream;
+        ASSERT_TRUE(ImplodeEncode(tokens, o, &stream));
+        EXPECT_TRUE(Decode(stream).output == data);
+      }
+    }
   }
 }
 

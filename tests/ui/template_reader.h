@@ -1,7 +1,7 @@
 // Reads dialog templates back for the tests: the classic layout (DLGTEMPLATE and
 // DLGITEMTEMPLATE) and the extended one (DLGTEMPLATEEX), as the platform's dialog manager
-// reads them. Every read is bounds-checked; a template that ends early, or an item that does
-// not start on a DWORD boundary, fails the parse.
+// reads them, items from DWORD boundaries. Every read is bounds-checked; a template that ends
+// early fails the parse.
 #ifndef TSARIN_TESTS_UI_TEMPLATE_READER_H
 #define TSARIN_TESTS_UI_TEMPLATE_READER_H
 
@@ -10,40 +10,25 @@
 #include <string>
 #include <vector>
 
-struct TemplateName {
-  bool present = false;  // false for the 0x0000 "none" form
-  bool isOrdinal = false;
-  uint16_t ordinal = 0;
-  std::string text;  // UTF-16 narrowed; characters above 0x7F become '?'
-};
-
+// Names (menu, class, title) read back as text: "" for none, "#128" for an ordinal; UTF-16
+// narrowed, characters above 0x7F become '?'.
 struct TemplateItem {
-  uint32_t helpId = 0;
-  uint32_t exStyle = 0;
-  uint32_t style = 0;
+  uint32_t helpId = 0, exStyle = 0, style = 0;
   int16_t x = 0, y = 0, cx = 0, cy = 0;
   uint32_t id = 0;  // 16 bits in the classic layout, 32 in the extended one
-  TemplateName windowClass;
-  TemplateName title;
+  std::string windowClass, title;
   uint16_t extraSize = 0;
-  size_t offset = 0;  // where the item starts in the template
 };
 
 struct TemplateDialog {
   bool extended = false;
-  uint32_t helpId = 0;
-  uint32_t exStyle = 0;
-  uint32_t style = 0;
+  uint32_t helpId = 0, exStyle = 0, style = 0;
   uint16_t itemCount = 0;
   int16_t x = 0, y = 0, cx = 0, cy = 0;
-  TemplateName menu;
-  TemplateName windowClass;
-  std::string title;
+  std::string menu, windowClass, title;
   bool hasFont = false;
-  uint16_t pointSize = 0;
-  uint16_t weight = 0;
-  uint8_t italic = 0;
-  uint8_t charset = 0;
+  uint16_t pointSize = 0, weight = 0;
+  uint8_t italic = 0, charset = 0;
   std::string face;
   std::vector<TemplateItem> items;
   size_t size = 0;  // bytes used, through the end of the last item
@@ -55,53 +40,30 @@ class TemplateReader {
       : data_(static_cast<const uint8_t*>(data)), size_(size) {}
 
   bool Parse(TemplateDialog* d) {
-    const bool extended = size_ >= 4 && Peek16(0) == 1 && Peek16(2) == 0xFFFF;
-    d->extended = extended;
-    if (extended) {
-      pos_ = 4;
-      d->helpId = Read32();
-      d->exStyle = Read32();
-      d->style = Read32();
-    } else {
-      d->style = Read32();
-      d->exStyle = Read32();
-    }
+    d->extended =
+        size_ >= 4 && data_[0] == 1 && data_[1] == 0 && data_[2] == 0xFF && data_[3] == 0xFF;
+    ReadStyles(d->extended, &d->helpId, &d->exStyle, &d->style);
     d->itemCount = Read16();
-    d->x = static_cast<int16_t>(Read16());
-    d->y = static_cast<int16_t>(Read16());
-    d->cx = static_cast<int16_t>(Read16());
-    d->cy = static_cast<int16_t>(Read16());
+    ReadBox(&d->x, &d->y, &d->cx, &d->cy);
     d->menu = ReadName();
     d->windowClass = ReadName();
-    d->title = ReadString();
-    constexpr uint32_t kSetFont = 0x40;
-    if (d->style & kSetFont) {
+    d->title = ReadName();
+    if (d->style & 0x40) {  // DS_SETFONT
       d->hasFont = true;
       d->pointSize = Read16();
-      if (extended) {
+      if (d->extended) {
         d->weight = Read16();
         d->italic = Read8();
         d->charset = Read8();
       }
-      d->face = ReadString();
+      d->face = ReadName();
     }
     for (int i = 0; i < d->itemCount && ok_; ++i) {
       while (pos_ % 4 != 0) Read8();
       TemplateItem item;
-      item.offset = pos_;
-      if (extended) {
-        item.helpId = Read32();
-        item.exStyle = Read32();
-        item.style = Read32();
-      } else {
-        item.style = Read32();
-        item.exStyle = Read32();
-      }
-      item.x = static_cast<int16_t>(Read16());
-      item.y = static_cast<int16_t>(Read16());
-      item.cx = static_cast<int16_t>(Read16());
-      item.cy = static_cast<int16_t>(Read16());
-      item.id = extended ? Read32() : Read16();
+      ReadStyles(d->extended, &item.helpId, &item.exStyle, &item.style);
+      ReadBox(&item.x, &item.y, &item.cx, &item.cy);
+      item.id = d->extended ? Read32() : Read16();
       item.windowClass = ReadName();
       item.title = ReadName();
       item.extraSize = Read16();
@@ -113,9 +75,8 @@ class TemplateReader {
   }
 
  private:
-  uint16_t Peek16(size_t at) const { return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8); }
   uint8_t Read8() {
-    if (!ok_ || pos_ + 1 > size_) {
+    if (!ok_ || pos_ >= size_) {
       ok_ = false;
       return 0;
     }
@@ -123,32 +84,33 @@ class TemplateReader {
   }
   uint16_t Read16() {
     const uint8_t lo = Read8();
-    const uint8_t hi = Read8();
-    return static_cast<uint16_t>(lo | hi << 8);
+    return static_cast<uint16_t>(lo | Read8() << 8);
   }
   uint32_t Read32() {
     const uint32_t lo = Read16();
     return lo | static_cast<uint32_t>(Read16()) << 16;
   }
-  std::string ReadString() {
-    std::string s;
-    for (uint16_t c = Read16(); c != 0 && ok_; c = Read16())
-      s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return s;
-  }
-  TemplateName ReadName() {
-    TemplateName n;
-    const uint16_t first = Read16();
-    if (first == 0) return n;
-    n.present = true;
-    if (first == 0xFFFF) {
-      n.isOrdinal = true;
-      n.ordinal = Read16();
-      return n;
+  // Extended: signature, help id, extended style, style; classic: style, extended style.
+  void ReadStyles(bool extended, uint32_t* helpId, uint32_t* exStyle, uint32_t* style) {
+    if (extended) {
+      if (pos_ == 0) Read32();
+      *helpId = Read32();
+      *exStyle = Read32();
+      *style = Read32();
+    } else {
+      *style = Read32();
+      *exStyle = Read32();
     }
-    n.text.push_back(first < 0x80 ? static_cast<char>(first) : '?');
-    n.text += ReadString();
-    return n;
+  }
+  void ReadBox(int16_t* x, int16_t* y, int16_t* cx, int16_t* cy) {
+    for (int16_t* v : {x, y, cx, cy}) *v = static_cast<int16_t>(Read16());
+  }
+  std::string ReadName() {
+    std::string s;
+    uint16_t c = Read16();
+    if (c == 0xFFFF) return "#" + std::to_string(Read16());
+    for (; c != 0 && ok_; c = Read16()) s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return s;
   }
 
   const uint8_t* data_;

@@ -89,62 +89,43 @@ class SetupDialogTest : public ::testing::Test {
   CSetupDialog* dialog = nullptr;
 };
 
-TEST_F(SetupDialogTest, TemplateGivesEveryControlItsIdClassTextStyleAndOrder) {
+// The template's bytes are checked item by item in the resources test; here what the dialog
+// manager and CSetupDialog make of them.
+TEST_F(SetupDialogTest, ControlsComeUpInOrderWithTheirTextsTabStopsAndReadyState) {
   Make();
   HWND w = dialog->Window();
   EXPECT_EQ(Text(w), "Tessarin - Installation");
   struct Want {
     int id;
     const char* cls;
-    DWORD styleBits;  // bits that must be set, besides WS_CHILD
-    bool visible;
-    const char* text;  // null: not checked (the maker's notice)
-  } want[] = {
-      {1, "Button", BS_PUSHBUTTON | WS_TABSTOP, true, "&Install"},
-      {105, "Static", SS_LEFT | WS_GROUP, true, "Install to &directory:"},
-      // The dialog manager turns an edit's WS_BORDER into a client edge.
-      {104, "Edit", ES_AUTOHSCROLL | WS_TABSTOP, true, nullptr},
-      {-1, "Static", WS_GROUP, true, nullptr},
-      {2, "Button", BS_PUSHBUTTON | WS_TABSTOP, true, "&Abort"},
-      {-1, "Static", SS_ETCHEDHORZ, true, ""},
-      {-1, "Static", SS_CENTER, true, nullptr},
-      {103, "Static", SS_BLACKFRAME, false, ""},
-      {-1, "Static", WS_GROUP, true, nullptr},
-      {-1, "Static", SS_ETCHEDFRAME | SS_SUNKEN, true, ""},
-      {102, "Edit", ES_MULTILINE | ES_READONLY, true, ""},
-      {114, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, true, ""},
-      {-1, "Static", SS_ETCHEDHORZ, true, ""},
-  };
-  std::vector<HWND> children;
-  for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-    children.push_back(c);
-  }
-  ASSERT_EQ(children.size(), 13u);
-  for (size_t i = 0; i < children.size(); ++i) {
-    HWND c = children[i];
-    const Want& x = want[i];
-    EXPECT_EQ(static_cast<int16_t>(GetDlgCtrlID(c)), x.id) << "control " << i + 1;
-    EXPECT_STRCASEEQ(ClassName(c).c_str(), x.cls) << "control " << i + 1;
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(c, GWL_STYLE));
-    EXPECT_EQ(style & x.styleBits, x.styleBits) << "control " << i + 1;
-    EXPECT_EQ(IsWindowVisible(c) != FALSE, x.visible) << "control " << i + 1;
-    if (x.text != nullptr && x.id != 104) {
-      EXPECT_EQ(Text(c), x.text) << "control " << i + 1;
+    const char* text;  // null: not checked (the directory and the long texts)
+  } want[] = {{1, "Button", "&Install"}, {105, "Static", "Install to &directory:"},
+              {104, "Edit", nullptr},    {-1, "Static", nullptr},
+              {2, "Button", "&Abort"},   {-1, "Static", ""},
+              {-1, "Static", nullptr},   {103, "Static", ""},
+              {-1, "Static", nullptr},   {-1, "Static", ""},
+              {102, "Edit", ""},         {114, "Button", ""},
+              {-1, "Static", ""}};
+  size_t i = 0;
+  for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT), ++i) {
+    ASSERT_LT(i, 13u);
+    EXPECT_EQ(static_cast<int16_t>(GetDlgCtrlID(c)), want[i].id) << "control " << i + 1;
+    EXPECT_STRCASEEQ(ClassName(c).c_str(), want[i].cls) << "control " << i + 1;
+    if (want[i].text != nullptr) {
+      EXPECT_EQ(Text(c), want[i].text) << "control " << i + 1;
     }
+    // Only the meter's frame stays hidden: the meter draws over it.
+    EXPECT_EQ(IsWindowVisible(c) != FALSE, want[i].id != IDC_METER_FRAME) << "control " << i + 1;
   }
-  EXPECT_NE(Text(children[3]).find("      If you are a software developer"), std::string::npos);
-  EXPECT_NE(Text(children[6]).find("For Help with any item, click right mouse button on it."),
-            std::string::npos);
+  EXPECT_EQ(i, 13u);
   // Tab stops: Install, the directory field, Abort, the check box, then round again.
   HWND tab = Item(1);
-  const int order[] = {104, 2, 114, 1};
-  for (int id : order) {
+  for (int id : {104, 2, 114, 1}) {
     tab = GetNextDlgTabItem(w, tab, FALSE);
     EXPECT_EQ(GetDlgCtrlID(tab), id);
   }
   // Ready: the Install button has the focus, the status line is empty, the meter at 0.
   EXPECT_EQ(GetFocus(), Item(1));
-  EXPECT_EQ(Text(Item(102)), "");
   ASSERT_NE(dialog->Meter(), nullptr);
   EXPECT_EQ(dialog->Meter()->Position(), 0);
   EXPECT_EQ(installContext.dialogWindow, w);

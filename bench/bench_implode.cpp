@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
-#include <ctime>
 #include <vector>
 
 #include "bench/bench_corpus.h"
@@ -34,7 +34,9 @@ using Bytes = std::vector<uint8_t>;
 }
 
 // Processor time of this (single-threaded) process.
-double ThreadSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double ThreadSeconds() {
+  return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 struct Seconds {
   double processor = 0, wall = 0;

@@ -138,8 +138,8 @@ Result Measure(const Item& item, int repetitions, ExplodeWorkArea* work) {
 
   // The four decoders take turns in every repetition, so that a busy spell on a shared machine
   // does not favour one of them; the best time of each counts.
-  for (double* seconds : {&r.explodeSeconds[0], &r.explodeSeconds[1], &r.zlibSeconds,
-                          &r.libdeflateSeconds}) {
+  for (double* seconds :
+       {&r.explodeSeconds[0], &r.explodeSeconds[1], &r.zlibSeconds, &r.libdeflateSeconds}) {
     *seconds = 1e30;
   }
   for (int rep = 0; rep < repetitions; ++rep) {
@@ -148,24 +148,27 @@ Result Measure(const Item& item, int repetitions, ExplodeWorkArea* work) {
       Memory m{};
       int32_t result = -1;
       r.explodeSeconds[mode] = std::min(r.explodeSeconds[mode], BestSeconds(1, [&] {
-        m = Memory{streams[mode].data(), streams[mode].size(), 0, out.data(), out.size(), 0};
-        result = ExplodeStream(ReadMemory, WriteMemory, work, &m);
-      }));
+                                          m = Memory{streams[mode].data(), streams[mode].size(), 0,
+                                                     out.data(),           out.size(),           0};
+                                          result = ExplodeStream(ReadMemory, WriteMemory, work, &m);
+                                        }));
       if (result != kExplodeOk || m.outPos != out.size() || out != item.data) {
         Fail("explode round trip failed on " + item.name);
       }
     }
     r.zlibSeconds = std::min(r.zlibSeconds, BestSeconds(1, [&] {
-      uLongf outSize = out.size();
-      if (uncompress(out.data(), &outSize, z.data(), zSize) != Z_OK) Fail("inflate");
-    }));
+                               uLongf outSize = out.size();
+                               if (uncompress(out.data(), &outSize, z.data(), zSize) != Z_OK)
+                                 Fail("inflate");
+                             }));
     if (out != item.data) Fail("inflate round trip");
-    r.libdeflateSeconds = std::min(r.libdeflateSeconds, BestSeconds(1, [&] {
-      if (libdeflate_deflate_decompress(d, ld.data(), r.libdeflate, out.data(), out.size(),
-                                        nullptr) != LIBDEFLATE_SUCCESS) {
-        Fail("libdeflate decompress");
-      }
-    }));
+    r.libdeflateSeconds =
+        std::min(r.libdeflateSeconds, BestSeconds(1, [&] {
+                   if (libdeflate_deflate_decompress(d, ld.data(), r.libdeflate, out.data(),
+                                                     out.size(), nullptr) != LIBDEFLATE_SUCCESS) {
+                     Fail("libdeflate decompress");
+                   }
+                 }));
     if (out != item.data) Fail("libdeflate round trip");
   }
   libdeflate_free_decompressor(d);

@@ -50,7 +50,9 @@ inline void WriteMarkerRecord(void* out) {
 }
 
 // Size field rules.
-inline bool IsCompressedSize(int32_t size) { return size > 0; }
+inline bool IsCompressedSize(int32_t size) {
+  return size > 0;
+}
 inline uint32_t DataLength(int32_t size) {
   return size > 0 ? static_cast<uint32_t>(size) : 0u - static_cast<uint32_t>(size);
 }

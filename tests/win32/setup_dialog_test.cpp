@@ -159,9 +159,8 @@ TEST_F(SetupDialogTest, StatusFocusAndSurfaceCallsReachTheControlsAtOnce) {
   EXPECT_EQ(GetFocus(), Item(2));
   POINT p;
   GetCursorPos(&p);
-  POINT c = Centre(Item(2));
-  EXPECT_EQ(p.x, c.x);
-  EXPECT_EQ(p.y, c.y);
+  EXPECT_EQ((std::vector<LONG>{p.x, p.y}),
+            (std::vector<LONG>{Centre(Item(2)).x, Centre(Item(2)).y}));
 
   SendMessageA(Item(104), EM_SETSEL, 0, 3);
   dialog->FocusItem(IDC_INSTALL_DIR);

@@ -49,13 +49,6 @@ TemplateDialog DialogResource(int id) {
   return d;
 }
 
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-  return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16;
-}
-
 struct ItemRow {
   int32_t id;
   uint16_t windowClass;
@@ -285,33 +278,27 @@ bool InDot(int row, int column) {
 }
 
 TEST(DotCursor, OnlyTheDotInvertsAndTheHotspotIsItsCentre) {
-  const Blob group = Resource(IDCUR_QUICKHELP_DOT, MAKEINTRESOURCEA(12));  // RT_GROUP_CURSOR
-  ASSERT_NE(group.data, nullptr);
-  ASSERT_GE(group.size, 6u + 14u);
-  EXPECT_EQ(Get16(group.data + 2), 2);  // cursor directory
-  ASSERT_EQ(Get16(group.data + 4), 1);  // one image
-  const uint16_t imageId = Get16(group.data + 6 + 12);
-
-  const Blob image = Resource(imageId, MAKEINTRESOURCEA(1));  // RT_CURSOR
-  ASSERT_NE(image.data, nullptr);
-  EXPECT_EQ(Get16(image.data), 15);  // hotspot x
-  EXPECT_EQ(Get16(image.data + 2), 15);
-  const uint8_t* dib = image.data + 4;
-  ASSERT_GE(image.size, 4u + 40u + 8u + 2u * 128u);
-  EXPECT_EQ(Get32(dib + 4), 32u);  // width
-  EXPECT_EQ(Get32(dib + 8), 64u);  // height of both masks
-  EXPECT_EQ(Get16(dib + 14), 1);   // monochrome
-  const uint8_t* xorMask = dib + 40 + 8;
-  const uint8_t* andMask = xorMask + 128;
+  HCURSOR cursor = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDCUR_QUICKHELP_DOT));
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(cursor, &info));
+  EXPECT_FALSE(info.fIcon);
+  EXPECT_EQ(info.xHotspot, 15u);
+  EXPECT_EQ(info.yHotspot, 15u);
+  // Monochrome: one mask bitmap 32 x 64, the AND mask above the XOR mask, rows top-down.
+  EXPECT_EQ(info.hbmColor, nullptr);
+  BITMAP mask = {};
+  ASSERT_TRUE(GetObjectA(info.hbmMask, sizeof mask, &mask));
+  ASSERT_EQ((std::vector<int>{mask.bmWidth, mask.bmHeight, mask.bmWidthBytes}),
+            (std::vector<int>{32, 64, 4}));
+  uint8_t bits[4 * 64] = {};
+  ASSERT_EQ(GetBitmapBits(info.hbmMask, sizeof bits, bits), static_cast<LONG>(sizeof bits));
   for (int row = 0; row < 32; ++row)
     for (int column = 0; column < 32; ++column) {
-      const size_t at = static_cast<size_t>(31 - row) * 4 + column / 8;
-      const int bit = 0x80 >> (column % 8);
-      ASSERT_TRUE(andMask[at] & bit) << row << "," << column;
-      ASSERT_EQ((xorMask[at] & bit) != 0, InDot(row, column)) << row << "," << column;
+      const int at = row * 4 + column / 8, bit = 0x80 >> (column % 8);
+      ASSERT_TRUE(bits[at] & bit) << row << "," << column;  // AND: the screen shows through
+      ASSERT_EQ((bits[128 + at] & bit) != 0, InDot(row, column)) << row << "," << column;
     }
-
-  EXPECT_NE(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDCUR_QUICKHELP_DOT)), nullptr);
+  DeleteObject(info.hbmMask);
 }
 
 TEST(Manifest, AsksForAdministratorCommonControls6AndDpiAwareness) {

@@ -19,7 +19,9 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 "$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$wine_prefix" cmd /c exit 0 >/dev/null 2>&1 || true
-# The start above leaves a short-lived server behind; wait for it, then start one that stays.
+# The start above leaves a short-lived server behind (or an earlier session left a persistent
+# one): stop it, then start one that stays.
+WINEPREFIX="$wine_prefix" wineserver -k >/dev/null 2>&1 || true
 WINEPREFIX="$wine_prefix" wineserver -w >/dev/null 2>&1 || true
 WINEPREFIX="$wine_prefix" wineserver -p >/dev/null 2>&1 || true
 # Start the prefix's background services now, detached from any output: started by the first

@@ -678,6 +678,9 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
     // The fast loop needs in <= input + inputCount - 8.
     const uint8_t* const inFastEnd = work->input + (inputCount >= 8 ? inputCount - 7 : 0);
     if (runFast(work, &cursor, inFastEnd, blockEnd)) {
+      // The fast loop may decode the end code right after the symbols that filled the block:
+      // that block is written here, so the final write holds only what follows it.
+      if (cursor.out >= blockEnd) Flush(work, cursor.out);
       work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
       return kEndOfStream;
     }

@@ -397,30 +397,37 @@ TEST(ExplodeOutput, WritesFullBlocksThenOneFinalWriteOfTheRest) {
                         {4097, {4096, 1}},
                         {8192, {4096, 4096, 0}},
                         {12288 + 518, {4096, 4096, 4096, 518}}};
+  // Output made mostly of long matches (blocks fill up in the middle of a copy) or of literals
+  // only, in both literal modes; with bytes after the end code, the end is decoded away from
+  // the input's end too, where a block that fills up just before the end code must still be
+  // followed by the final write.
   for (const Case& c : cases) {
-    StreamBuilder s(0, 4);
-    // Mostly long matches so that blocks fill up in the middle of a copy.
-    size_t left = c.size;
-    if (left > 0) {
-      s.Literal('z');
-      --left;
-    }
-    while (left > 0) {
-      const size_t n = std::min<size_t>(left, 518);
-      if (n >= 2) {
-        s.Match(static_cast<uint32_t>(n), 1);
-      } else {
-        s.Literal('y');
+    for (int variant = 0; variant < 3; ++variant) {
+      for (size_t trailing : {size_t{1}, size_t{24}}) {
+        StreamBuilder s(variant == 2 ? 1 : 0, 4);
+        size_t left = c.size;
+        if (variant == 0 && left > 0) {
+          s.Literal('z');
+          --left;
+        }
+        while (left > 0) {
+          const size_t n = variant == 0 ? std::min<size_t>(left, 518) : 1;
+          if (n >= 2) {
+            s.Match(static_cast<uint32_t>(n), 1);
+          } else {
+            s.Literal(static_cast<uint8_t>('a' + left % 7));
+          }
+          left -= n;
+        }
+        s.End();
+        std::vector<uint8_t> stream = s.Bytes();
+        stream.insert(stream.end(), trailing, 0);  // also: a lone end code is too short
+        const Outcome run = Explode(stream);
+        EXPECT_EQ(run.result, kExplodeOk) << c.size << " variant " << variant;
+        EXPECT_EQ(run.writes, c.writes) << c.size << " variant " << variant << " +" << trailing;
+        EXPECT_TRUE(SameBytes(run.output, s.Expected())) << c.size << " variant " << variant;
       }
-      left -= n;
     }
-    s.End();
-    std::vector<uint8_t> stream = s.Bytes();
-    stream.push_back(0);  // an empty stream alone is too short for the first read
-    const Outcome run = Explode(stream);
-    EXPECT_EQ(run.result, kExplodeOk) << c.size;
-    EXPECT_EQ(run.writes, c.writes) << c.size;
-    EXPECT_TRUE(SameBytes(run.output, s.Expected())) << c.size;
   }
 }
 

@@ -3,8 +3,10 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -97,4 +99,23 @@ std::vector<BenchItem> BenchCorpus() {
   }
   corpus.push_back(Bitmap());
   return corpus;
+}
+
+size_t GzipSize(const std::vector<uint8_t>& data) {
+  char path[] = "/tmp/bench-gzip-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return 0;
+  const bool written = write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  close(fd);
+  size_t size = 0;
+  if (written) {
+    const std::string command = std::string("gzip -9 -n -c ") + path + " | wc -c";
+    if (FILE* p = popen(command.c_str(), "r")) {
+      unsigned long n = 0;
+      if (fscanf(p, "%lu", &n) == 1) size = n;
+      pclose(p);
+    }
+  }
+  unlink(path);
+  return size;
 }

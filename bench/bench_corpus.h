@@ -4,6 +4,7 @@
 #ifndef TSARIN_BENCH_BENCH_CORPUS_H
 #define TSARIN_BENCH_BENCH_CORPUS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,5 +19,9 @@ bool BenchReadFile(const std::string& path, std::vector<uint8_t>* out);
 
 // The corpus in a fixed order; the same bytes on every run on one machine.
 std::vector<BenchItem> BenchCorpus();
+
+// Size of `gzip -9` output for data (the baseline of the compression ratios); 0 when gzip
+// could not be run.
+size_t GzipSize(const std::vector<uint8_t>& data);
 
 #endif  // TSARIN_BENCH_BENCH_CORPUS_H

@@ -69,25 +69,6 @@ void WriteMemory(char* buffer, uint32_t* count, void* param) {
   m->outPos += n;
 }
 
-size_t GzipSize(const Bytes& data) {
-  char path[] = "/tmp/bench-explode-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return 0;
-  const bool written = write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
-  close(fd);
-  size_t size = 0;
-  if (written) {
-    const std::string command = std::string("gzip -9 -n -c ") + path + " | wc -c";
-    if (FILE* p = popen(command.c_str(), "r")) {
-      unsigned long n = 0;
-      if (fscanf(p, "%lu", &n) == 1) size = n;
-      pclose(p);
-    }
-  }
-  unlink(path);
-  return size;
-}
-
 struct Result {
   std::string name;
   size_t size = 0;

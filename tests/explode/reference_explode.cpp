@@ -4,115 +4,17 @@
 // callback calls and partial output on damaged or cut streams are the behaviour to keep.
 #include "explode/reference_explode.h"
 
+#include "payload/implode_codes.h"
+
 #include <array>
 #include <cstddef>
 #include <cstring>
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
-// Fixed codes.
-//
-// Each code is a complete prefix code given by its bit lengths. Stored codes are what the next
-// n stream bits read as a number (first stream bit = bit 0). They are assigned by one rule:
-// order symbols by bit length, then by index; give the first the canonical code 0 and each next
-// one (previous + 1) << (length difference); complement each canonical code within its length;
-// the stream carries it most significant bit first, so the stored value is the complement with
-// its bits reversed.
-
-constexpr uint8_t kLengthBits[16] = {3, 2, 3, 3, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 7, 7};
-constexpr uint8_t kLengthCodes[16] = {0x05, 0x03, 0x01, 0x06, 0x0A, 0x02, 0x0C, 0x14,
-                                      0x04, 0x18, 0x08, 0x30, 0x10, 0x20, 0x40, 0x00};
-constexpr uint8_t kLengthExtraBits[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
-constexpr uint16_t kLengthBase[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 14, 22, 38, 70, 134, 262};
-
-constexpr uint8_t kDistanceBits[64] = {
-    2, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6,              // 0-21
-    7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7,  // 22-47
-    8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8,                                // 48-63
-};
-constexpr uint8_t kDistanceCodes[64] = {
-    0x03, 0x0D, 0x05, 0x19, 0x09, 0x11, 0x01, 0x3E, 0x1E, 0x2E, 0x0E, 0x36, 0x16, 0x26, 0x06, 0x3A,
-    0x1A, 0x2A, 0x0A, 0x32, 0x12, 0x22, 0x42, 0x02, 0x7C, 0x3C, 0x5C, 0x1C, 0x6C, 0x2C, 0x4C, 0x0C,
-    0x74, 0x34, 0x54, 0x14, 0x64, 0x24, 0x44, 0x04, 0x78, 0x38, 0x58, 0x18, 0x68, 0x28, 0x48, 0x08,
-    0xF0, 0x70, 0xB0, 0x30, 0xD0, 0x50, 0x90, 0x10, 0xE0, 0x60, 0xA0, 0x20, 0xC0, 0x40, 0x80, 0x00,
-};
-
-// Literal code bit lengths by byte value (literal mode 1).
-constexpr uint8_t kLiteralBits[256] = {
-    11, 12, 12, 12, 12, 12, 12, 12, 12, 8,  7,  12, 12, 7,  12, 12,  // 0x00
-    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 13, 12, 12, 12, 12, 12,  // 0x10
-    4,  10, 8,  12, 10, 12, 10, 8,  7,  7,  8,  9,  7,  6,  7,  8,   // 0x20
-    7,  6,  7,  7,  7,  7,  8,  7,  7,  8,  8,  12, 11, 7,  9,  11,  // 0x30
-    12, 6,  7,  6,  6,  5,  7,  8,  8,  6,  11, 9,  6,  7,  6,  6,   // 0x40
-    7,  11, 6,  6,  6,  7,  9,  8,  9,  9,  11, 8,  11, 9,  12, 8,   // 0x50
-    12, 5,  6,  6,  6,  5,  6,  6,  6,  5,  11, 7,  5,  6,  5,  5,   // 0x60
-    6,  10, 5,  5,  5,  5,  8,  7,  8,  8,  10, 11, 11, 12, 12, 12,  // 0x70
-    13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13,  // 0x80
-    13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13,  // 0x90
-    13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13,  // 0xA0
-    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,  // 0xB0
-    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,  // 0xC0
-    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,  // 0xD0
-    13, 12, 13, 13, 13, 12, 13, 13, 13, 12, 13, 13, 13, 13, 12, 13,  // 0xE0
-    13, 13, 12, 12, 12, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13,  // 0xF0
-};
-
-constexpr uint32_t kMaxCodeBits = 13;
-
-// Kraft equality: the lengths (1..13 bits) fill the code space exactly, so every bit pattern
-// decodes to some symbol and no two codes are prefixes of each other.
-template <size_t N>
-constexpr bool IsCompleteCode(const uint8_t (&bits)[N]) {
-  uint32_t space = 0;
-  for (size_t i = 0; i < N; ++i) {
-    if (bits[i] == 0 || bits[i] > kMaxCodeBits) return false;
-    space += 1u << (kMaxCodeBits - bits[i]);
-  }
-  return space == 1u << kMaxCodeBits;
-}
-
-// Applies the code-assignment rule described above.
-template <size_t N>
-constexpr std::array<uint16_t, N> AssignStoredCodes(const uint8_t (&bits)[N]) {
-  std::array<uint16_t, N> stored{};
-  uint32_t canonical = 0;
-  uint32_t previousBits = 0;
-  bool first = true;
-  for (uint32_t length = 1; length <= kMaxCodeBits; ++length) {
-    for (size_t symbol = 0; symbol < N; ++symbol) {
-      if (bits[symbol] != length) continue;
-      canonical = first ? 0 : (canonical + 1) << (length - previousBits);
-      first = false;
-      previousBits = length;
-      const uint32_t complement = ~canonical & ((1u << length) - 1);
-      uint32_t reversed = 0;
-      for (uint32_t bit = 0; bit < length; ++bit) {
-        reversed |= ((complement >> bit) & 1) << (length - 1 - bit);
-      }
-      stored[symbol] = static_cast<uint16_t>(reversed);
-    }
-  }
-  return stored;
-}
-
-template <size_t N>
-constexpr bool StoredCodesFollowRule(const uint8_t (&bits)[N], const uint8_t (&codes)[N]) {
-  const std::array<uint16_t, N> assigned = AssignStoredCodes(bits);
-  for (size_t i = 0; i < N; ++i) {
-    if (assigned[i] != codes[i]) return false;
-  }
-  return true;
-}
-
-constexpr std::array<uint16_t, 256> kLiteralCodes = AssignStoredCodes(kLiteralBits);
-
-static_assert(IsCompleteCode(kLengthBits), "length code must be complete");
-static_assert(IsCompleteCode(kDistanceBits), "distance code must be complete");
-static_assert(IsCompleteCode(kLiteralBits), "literal code must be complete");
-static_assert(StoredCodesFollowRule(kLengthBits, kLengthCodes), "length codes follow the rule");
-static_assert(StoredCodesFollowRule(kDistanceBits, kDistanceCodes),
-              "distance codes follow the rule");
+// Fixed codes: payload/implode_codes.h, shared with the decoder and the compressor. (The
+// decoder's tests write the codes out again on their own, as a cross-check.)
+using namespace implode_codes;
 
 constexpr bool LengthTablesAgree() {
   for (uint32_t i = 0; i < 16; ++i) {

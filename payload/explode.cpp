@@ -607,9 +607,12 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
         continue;
       }
       entry = symbolTable[bits & kMask];
-    } else if (entry < kMatchValue << 6) {
+    } else if ((bits & 1) == 0) {
+      // Literal or match is told by the flag bit, in the buffer as soon as the previous
+      // symbol is consumed, not by the entry, which arrives a load later: a mispredicted
+      // branch is found that much sooner (a tenth faster on executables).
       EXPLODE_LITERAL();
-      if (entry < kMatchValue << 6) {
+      if ((bits & 1) == 0) {
         EXPLODE_LITERAL();
         if (out >= blockEnd || in >= inFastEnd) break;
         continue;

@@ -215,32 +215,37 @@ void FillEntries(T* table, uint32_t size, uint32_t code, uint32_t bits, T value)
 // Literal mode 1's entries, made from the code lengths alone by the code-assignment rule:
 // codes are handed out in order of length and, within a length, of byte, each one more than
 // the last and shifted left as the length grows; the stream holds a code complemented and
-// last bit first. Making them here rather than keeping the 768 bytes of codes and groups as
-// data keeps the small build small. Expects even symbol-table entries at 0.
+// last bit first. Making them here rather than keeping the 1.2 KB of codes and groups as data
+// keeps the small build small. Expects even symbol-table entries at 0.
 void BuildLiteralEntries(ExplodeWorkArea* work) {
+  // next[n]: the code the next byte with an n-bit code gets.
+  uint32_t next[kMaxCodeBits + 1] = {};
+  for (uint32_t s = 0; s < 256; ++s) ++next[kLiteralBits[s]];
+  for (uint32_t n = 1, code = 0, count = 0; n <= kMaxCodeBits; ++n) {
+    code = (code + count) << 1;
+    count = next[n];
+    next[n] = code;
+  }
   uint16_t* const table = work->symbolTable;
   uint32_t groups = 0;
-  uint32_t canonical = 0;
-  for (uint32_t n = 1; n <= kMaxCodeBits; ++n, canonical <<= 1) {
-    for (uint32_t s = 0; s < 256; ++s) {
-      if (kLiteralBits[s] != n) continue;
-      uint32_t v = 0;
-      for (uint32_t bit = 0; bit < n; ++bit) v |= ((~canonical >> bit) & 1) << (n - 1 - bit);
-      ++canonical;
-      if (n <= kDirectLiteralBits) {
-        FillEntries(table, 1u << kExplodeSymbolTableBits, v << 1, n + 1, SymbolEntry(n + 1, s));
-        continue;
-      }
-      uint16_t& head = table[(v & ((1u << kDirectLiteralBits) - 1)) << 1];
-      if (head == 0) {
-        head = SymbolEntry(kExplodeSymbolTableBits,
-                           kLongLiteralValue + (groups++ << kLongLiteralGroupBits));
-      }
-      const uint32_t rest = n - kDirectLiteralBits;
-      FillEntries(work->longLiteralTable + ((head >> 6) - kLongLiteralValue),
-                  1u << kLongLiteralGroupBits, v >> kDirectLiteralBits, rest,
-                  static_cast<uint16_t>(rest | s << 6));
+  for (uint32_t s = 0; s < 256; ++s) {
+    const uint32_t n = kLiteralBits[s];
+    const uint32_t canonical = next[n]++;
+    uint32_t v = 0;
+    for (uint32_t bit = 0; bit < n; ++bit) v |= ((~canonical >> bit) & 1) << (n - 1 - bit);
+    if (n <= kDirectLiteralBits) {
+      FillEntries(table, 1u << kExplodeSymbolTableBits, v << 1, n + 1, SymbolEntry(n + 1, s));
+      continue;
     }
+    uint16_t& head = table[(v & ((1u << kDirectLiteralBits) - 1)) << 1];
+    if (head == 0) {
+      head = SymbolEntry(kExplodeSymbolTableBits,
+                         kLongLiteralValue + (groups++ << kLongLiteralGroupBits));
+    }
+    const uint32_t rest = n - kDirectLiteralBits;
+    FillEntries(work->longLiteralTable + ((head >> 6) - kLongLiteralValue),
+                1u << kLongLiteralGroupBits, v >> kDirectLiteralBits, rest,
+                static_cast<uint16_t>(rest | s << 6));
   }
 }
 

@@ -24,16 +24,6 @@ namespace {
 
 using namespace implode_codes;
 
-constexpr bool LengthTablesAgree() {
-  for (uint32_t i = 0; i < 16; ++i) {
-    if (kLengthBits[i] > 8) return false;  // one 8-bit lookup must identify every code
-    const uint32_t last = i == 15 ? 517u : kLengthBase[i + 1] - 1u;
-    if (kLengthBase[i] + (1u << kLengthExtraBits[i]) - 1 != last) return false;
-  }
-  return kLengthBase[0] == 0;
-}
-static_assert(LengthTablesAgree(), "length bases and extra bits must tile 0..517");
-
 // Lengths with extra bits follow one rule, which lets a table entry carry the extra-bit count
 // alone: base = 2^extra + 6.
 constexpr bool LengthBasesFollowExtraBits() {

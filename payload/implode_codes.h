@@ -110,6 +110,18 @@ static_assert(StoredCodesFollowRule(kLengthBits, kLengthCodes), "length codes fo
 static_assert(StoredCodesFollowRule(kDistanceBits, kDistanceCodes),
               "distance codes follow the rule");
 
+// Length bases and extra bits tile the length values 0-517 without gap or overlap, and every
+// length code is at most 8 bits, so one 8-bit lookup identifies it.
+constexpr bool LengthTablesAgree() {
+  for (uint32_t i = 0; i < 16; ++i) {
+    if (kLengthBits[i] > 8) return false;
+    const uint32_t last = i == 15 ? 517u : kLengthBase[i + 1] - 1u;
+    if (kLengthBase[i] + (1u << kLengthExtraBits[i]) - 1 != last) return false;
+  }
+  return kLengthBase[0] == 0;
+}
+static_assert(LengthTablesAgree(), "length bases and extra bits must tile 0..517");
+
 }  // namespace implode_codes
 
 #endif  // TSARIN_PAYLOAD_IMPLODE_CODES_H

@@ -16,16 +16,6 @@ namespace {
 // decoder's tests write the codes out again on their own, as a cross-check.)
 using namespace implode_codes;
 
-constexpr bool LengthTablesAgree() {
-  for (uint32_t i = 0; i < 16; ++i) {
-    if (kLengthBits[i] > 8) return false;  // one 8-bit lookup must identify every code
-    const uint32_t last = i == 15 ? 517u : kLengthBase[i + 1] - 1u;
-    if (kLengthBase[i] + (1u << kLengthExtraBits[i]) - 1 != last) return false;
-  }
-  return kLengthBase[0] == 0;
-}
-static_assert(LengthTablesAgree(), "length bases and extra bits must tile 0..517");
-
 // Literal codes longer than 8 bits are split into classes by their first bits (see
 // BuildLiteralTables). This walks the same split over the fixed code and checks that it is
 // sound: no two codes claim one table entry, every code is found again with the lookups

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_timing.h"
 #include "shell/file_helpers.h"
 #include "shell/fs_platform.h"
 #include "tests/filehelpers/restart_walk.h"
@@ -24,7 +25,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 // The drive through which ClearDirectory sees the temporary directory.
 constexpr char kDrive = 'B';
@@ -52,22 +53,6 @@ bool BuildTree(const std::string& top, int directories, int files) {
     }
   }
   return true;
-}
-
-// Wall-clock time, and the processor time (user and system) the removal itself used, which a
-// busy machine disturbs less.
-struct Timing {
-  double wall = -1;
-  double cpu = -1;
-};
-
-double CpuSeconds(const struct rusage& usage) {
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // Clears the tree `name` in the temporary directory with `clear`; negative times on failure.
@@ -110,11 +95,6 @@ Timing TimeRm(const std::string& top) {
   timing.wall = Seconds(start);
   timing.cpu = CpuSeconds(usage);
   return timing;
-}
-
-void KeepBest(Timing* best, const Timing& run) {
-  best->wall = best->wall < 0 ? run.wall : std::min(best->wall, run.wall);
-  best->cpu = best->cpu < 0 ? run.cpu : std::min(best->cpu, run.cpu);
 }
 
 }  // namespace

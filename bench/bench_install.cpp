@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "payload/explode.h"
 #include "setup/install_context.h"
 #include "setup/install_engine.h"
@@ -41,7 +42,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr char kDrive = 'B';
 
@@ -50,31 +51,10 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Wall-clock time, and the processor time (user and system), which a busy machine disturbs
-// less. Negative when the run failed.
-struct Timing {
-  double wall = -1;
-  double cpu = -1;
-};
-
-double CpuSeconds(const struct rusage& usage) {
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
 double OwnCpuSeconds() {
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
   return CpuSeconds(usage);
-}
-
-void KeepBest(Timing* best, const Timing& run) {
-  best->wall = best->wall < 0 ? run.wall : std::min(best->wall, run.wall);
-  best->cpu = best->cpu < 0 ? run.cpu : std::min(best->cpu, run.cpu);
 }
 
 struct Random {

@@ -89,6 +89,18 @@ bool StartSetup(Env& env, SetupRun& run, const std::string& exe) {
                           kDialogTitle);
 }
 
+// Types the directory, presses Install and waits for the error message the attempt must show,
+// under the setup's error caption. False when no message box appeared.
+bool InstallExpectingError(Env& env, SetupRun& run, const std::string& dir, int timeoutMs,
+                           MessageBoxSeen* box) {
+  Report& r = env.report;
+  run.TypeDirectory(dir);
+  run.PressInstall();
+  if (!r.Check(run.WaitMessageBox("", timeoutMs, box), "a message box appears")) return false;
+  r.Equal(box->caption, kErrorCaption, "caption");
+  return true;
+}
+
 // ---- the checks a finished install gets --------------------------------------------------
 
 void CheckReady(Env& env, SetupRun& run) {
@@ -497,11 +509,8 @@ void MissingDrive(Env& env) {
   std::string exe = Download(env, "C:\\Downloads\\nodrive");
   SetupRun run;
   if (!StartSetup(env, run, exe)) return;
-  run.TypeDirectory(dir);
-  run.PressInstall();
   MessageBoxSeen box;
-  if (!r.Check(run.WaitMessageBox("", 30000, &box), "a message box appears")) return;
-  r.Equal(box.caption, kErrorCaption, "caption");
+  if (!InstallExpectingError(env, run, dir, 30000, &box)) return;
   r.Equal(box.text, "Could not create the path\n" + dir + "\\", "message");
   r.Check(run.PressOk(box), "OK closes the message");
   r.Equal(run.Text(kStatus), "", "status line unchanged");
@@ -541,11 +550,8 @@ void DangerousTargets(Env& env) {
   if (!StartSetup(env, run, exe)) return;
   for (const std::string& t : targets) {
     r.Note("target \"%s\"", t.c_str());
-    run.TypeDirectory(t);
-    run.PressInstall();
     MessageBoxSeen box;
-    if (!r.Check(run.WaitMessageBox("", 30000, &box), "a message box appears")) return;
-    r.Equal(box.caption, kErrorCaption, "caption");
+    if (!InstallExpectingError(env, run, t, 30000, &box)) return;
     // The directory as the setup reads it: a backslash is added unless it ends in one or
     // in a colon.
     std::string shown = t.back() == ':' ? t : WithSlash(t);
@@ -626,11 +632,8 @@ void Damaged(Env& env) {
     ClearLogs();
     SetupRun run;
     if (!StartSetup(env, run, exe)) return;
-    run.TypeDirectory(dir);
-    run.PressInstall();
     MessageBoxSeen box;
-    if (!r.Check(run.WaitMessageBox("", 60000, &box), "a message box appears")) return;
-    r.Equal(box.caption, kErrorCaption, "caption");
+    if (!InstallExpectingError(env, run, dir, 60000, &box)) return;
     r.Equal(box.text, kDamaged, "message");
     r.Equal(run.Text(kStatus), status, "status line while the message is shown");
     if (tail) Shot(env, "damaged-message");
@@ -727,11 +730,8 @@ void ReadOnlyFile(Env& env) {
   ClearLogs();
   SetupRun run;
   if (!StartSetup(env, run, exe)) return;
-  run.TypeDirectory(dir);
-  run.PressInstall();
   MessageBoxSeen box;
-  if (!r.Check(run.WaitMessageBox("", 60000, &box), "a message box appears")) return;
-  r.Equal(box.caption, kErrorCaption, "caption");
+  if (!InstallExpectingError(env, run, dir, 60000, &box)) return;
   r.Equal(box.text,
           "Could not create file\n" + blocked +
               "\n\nThis may be because\nTessarin is already running,\nor you may be out of "

@@ -10,12 +10,13 @@
 // The work area lives in the install context's scratch buffer, shared with its data blocks.
 static_assert(sizeof(ExplodeWorkArea) <= 16644,
               "the work area must fit the install scratch buffer");
-// The fast loop may start a symbol at the last block position (8191) and decode a literal and
-// a longest match in a row before it checks the position again; the match's 16-byte copies
-// may write 15 bytes beyond its end.
+// The fast loop checks the position before every match that may be longer than 16 bytes, so
+// one may start at the last block position (8191) at most; its 16-byte copies may write 15
+// bytes beyond its end. Two symbols of up to 16 bytes, copied 16 bytes at a time, stay well
+// inside that.
 static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch + 15,
-              "a literal and a longest match from the last block position, and the overshoot of "
-              "16-byte copies, must fit the window");
+              "a longest match from the last block position, and the overshoot of 16-byte "
+              "copies, must fit the window");
 
 namespace {
 
@@ -82,76 +83,98 @@ static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
               "long-literal values stay below the match values");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
-// The wide symbol table of the fast loop (not in builds optimised for size, where its 32 KB
-// would outweigh the rest of the decoder): the same entries, looked up with the next 14 stream
-// bits, which hold the flag and the longest literal code, so every literal takes one lookup;
-// match entries resolve length codes whose code and extra bits fit in 13 bits (lengths 2-135).
-// Its odd entries, those that start with a match flag, make literal mode 0's table. Both are
-// constant data made at compile time, shared by all calls and only read.
+// The fast loop's symbol tables (not in builds optimised for size, where their 192 KB would
+// outweigh the rest of the program): one per literal mode and dictionary size, looked up with
+// the next 14 stream bits, which hold the flag and the longest literal code. An entry resolves
+// a whole symbol, distance code included, when it is a literal or a match of up to 16 bytes
+// whose flag, length code, extra bits and distance code fit in those 14 bits: on executables
+// 98% of all symbols. Literals and these matches then take the same steps, and the loop does
+// not branch on which of the two comes next; on executables no predictor guesses that much
+// better than a coin, and a wrong guess used to cost more than the decoding itself.
+//   bits 0-5   the bits the symbol takes, low distance bits included
+//   bits 6-15  a literal's byte; or a match's length - 2 in bits 6-9 and its distance code in
+//              bits 10-15, where a length field of 15 marks a match the table leaves to the
+//              exact path (longer matches, longer codes, and the end-of-stream code)
+// Constant data made at compile time, shared by all calls and only read; a stream touches one
+// of the six.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
 #define TSARIN_SMALL_DECODER 1
 #endif
 #if !TSARIN_SMALL_DECODER
-constexpr uint32_t kWideSymbolBits = 14;
-constexpr uint32_t kWideSymbolMask = (1u << kWideSymbolBits) - 1;
-static_assert(1 + kMaxCodeBits <= kWideSymbolBits, "every literal code fits one wide lookup");
-static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kWideSymbolBits,
-              "the end-of-stream code must come from a match-extra entry");
-static_assert(kMatchValue + kLengthBase[13] + (1u << kLengthExtraBits[13]) - 1 + 2 <
-                  kMatchExtraValue,
-              "resolved match lengths of the wide table stay below the match-extra values");
+constexpr uint32_t kCodedSymbolBits = 14;
+constexpr uint32_t kCodedSymbolMask = (1u << kCodedSymbolBits) - 1;
+constexpr uint32_t kCodedMatchMax = 16;
+constexpr uint32_t kUnresolvedMatch = 15;
+static_assert(1 + kMaxCodeBits <= kCodedSymbolBits, "every literal code fits one lookup");
+static_assert(kCodedMatchMax - 2 < kUnresolvedMatch, "resolved lengths stay below the mark");
+static_assert(kCodedSymbolBits + 6 < 64, "an entry's bit count fits bits 0-5");
 
-struct WideSymbols {
-  uint16_t entry[1u << kWideSymbolBits] = {};
+struct CodedSymbols {
+  uint16_t entry[1u << kCodedSymbolBits] = {};
   bool ok = true;
 
+  // Sets the entries that start with code. Only the unresolved mark may be set twice: the 14
+  // bits can be the start of several symbols too long for them.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
-    for (uint32_t i = code; i < (1u << kWideSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0) ok = false;
+    for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
+      if (entry[i] != 0 && !(entry[i] == value && value == kUnresolvedMatch << 6)) ok = false;
       entry[i] = value;
     }
   }
 
-  constexpr WideSymbols() {
+  constexpr CodedSymbols(uint32_t literalMode, uint32_t dictBits) {
     for (uint32_t s = 0; s < 256; ++s) {
-      Fill(uint32_t{kLiteralCodes[s]} << 1, kLiteralBits[s] + 1u,
-           SymbolEntry(kLiteralBits[s] + 1u, s));
-    }
-    for (uint32_t i = 0; i < 16; ++i) {
-      const uint32_t head = 1 + kLengthBits[i];
-      const uint32_t code = 1u | uint32_t{kLengthCodes[i]} << 1;
-      const uint32_t extra = kLengthExtraBits[i];
-      if (head + extra <= kWideSymbolBits) {
-        for (uint32_t x = 0; x < (1u << extra); ++x) {
-          Fill(code | x << head, head + extra,
-               SymbolEntry(head + extra, kMatchValue + kLengthBase[i] + x + 2));
-        }
+      if (literalMode == 0) {
+        Fill(s << 1, 9, SymbolEntry(9, s));
       } else {
-        Fill(code, head, SymbolEntry(head, kMatchExtraValue + extra));
+        Fill(uint32_t{kLiteralCodes[s]} << 1, kLiteralBits[s] + 1u,
+             SymbolEntry(kLiteralBits[s] + 1u, s));
       }
     }
-    // No entry is 0: a literal 0 takes more than 0 bits. So every entry was filled.
+    constexpr uint16_t kUnresolved = kUnresolvedMatch << 6;
+    for (uint32_t i = 0; i < 16; ++i) {
+      const uint32_t head = 1 + kLengthBits[i];
+      const uint32_t extra = kLengthExtraBits[i];
+      const uint32_t lengthBits = head + extra;
+      for (uint32_t x = 0; x < (1u << extra); ++x) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
+        if (length > kCodedMatchMax || lengthBits > kCodedSymbolBits) {
+          Fill(lengthCode & kCodedSymbolMask,
+               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, kUnresolved);
+          continue;
+        }
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+        for (uint32_t d = 0; d < 64; ++d) {
+          const uint32_t bits = lengthBits + kDistanceBits[d];
+          const uint32_t code = lengthCode | uint32_t{kDistanceCodes[d]} << lengthBits;
+          if (bits > kCodedSymbolBits) {
+            Fill(code & kCodedSymbolMask, kCodedSymbolBits, kUnresolved);
+          } else {
+            Fill(code, bits, SymbolEntry(bits + lowBits, (length - 2) | d << 4));
+          }
+        }
+      }
+    }
+    // No entry is 0, as every symbol takes bits: so every entry was set.
     for (uint16_t e : entry) ok = ok && e != 0;
   }
 };
-constexpr WideSymbols kWideSymbols;
-static_assert(kWideSymbols.ok, "the wide table's codes fill every entry exactly once");
+constexpr CodedSymbols kCodedSymbols[2][3] = {
+    {CodedSymbols(0, 4), CodedSymbols(0, 5), CodedSymbols(0, 6)},
+    {CodedSymbols(1, 4), CodedSymbols(1, 5), CodedSymbols(1, 6)}};
+static_assert(kCodedSymbols[0][0].ok && kCodedSymbols[0][1].ok && kCodedSymbols[0][2].ok &&
+                  kCodedSymbols[1][0].ok && kCodedSymbols[1][1].ok && kCodedSymbols[1][2].ok,
+              "the codes fill every entry of the coded tables exactly once");
 
-// Literal mode 0 looks a symbol up only once its flag has told it is a match: its table holds
-// the wide table's odd entries, those that start with a match flag, looked up with the 13 bits
-// after the flag. Half the size, it leaves more of the first-level cache to the window (5%
-// faster than looking up the wide table).
-struct MatchSymbols {
-  uint16_t entry[1u << (kWideSymbolBits - 1)] = {};
-
-  constexpr MatchSymbols() {
-    for (uint32_t i = 0; i < (1u << (kWideSymbolBits - 1)); ++i) {
-      entry[i] = kWideSymbols.entry[i << 1 | 1];
-    }
+// Each byte value followed by the next 15: the 16 bytes a literal copies into place.
+struct ByteValues {
+  uint8_t value[256 + 15] = {};
+  constexpr ByteValues() {
+    for (uint32_t i = 0; i < 256 + 15; ++i) value[i] = static_cast<uint8_t>(i);
   }
 };
-constexpr MatchSymbols kMatchSymbols;
-constexpr uint32_t kMatchSymbolMask = kWideSymbolMask >> 1;
+constexpr ByteValues kByteValues;
 #endif
 
 // The long-literal groups: the first 10 code bits of every longer code select one group; the
@@ -300,16 +323,17 @@ struct Symbol {
 
 // The longest symbol: flag, 7-bit length code, 8 extra bits, 8-bit distance code, 6 low bits.
 constexpr uint32_t kMaxSymbolBits = 1 + 7 + 8 + 8 + 6;
-constexpr uint32_t kMaxLiteralBits = 1 + kMaxCodeBits;
-// A refill leaves 56 or more bits counted, and all 64 bits of the buffer are stream bits (the
-// ones above the count come from the same load). The fast loop decodes a literal and then any
-// symbol from the counted bits, and looks up the next symbol's entry with the bits after those.
-static_assert(kMaxLiteralBits + kMaxSymbolBits <= 56, "a refill must cover a literal and a symbol");
-static_assert(kMaxLiteralBits + kMaxSymbolBits + kExplodeSymbolTableBits <= 64,
-              "the next lookup must stay inside the loaded bits");
 #if !TSARIN_SMALL_DECODER
-static_assert(kMaxLiteralBits + kMaxSymbolBits + kWideSymbolBits <= 64,
-              "the next wide lookup must stay inside the loaded bits");
+// The longest symbol a coded-table entry resolves: 14 bits and 6 low distance bits.
+constexpr uint32_t kMaxCodedSymbolBits = kCodedSymbolBits + 6;
+// A refill leaves 56 or more bits counted, and all 64 bits of the buffer are stream bits (the
+// ones above the count come from the same load). The fast loop decodes a resolved symbol and
+// then any symbol from the counted bits, and looks up the next symbol's entry with the bits
+// after those.
+static_assert(kMaxCodedSymbolBits + kMaxSymbolBits <= 56,
+              "a refill must cover a resolved symbol and any symbol");
+static_assert(kMaxCodedSymbolBits + kMaxSymbolBits + kCodedSymbolBits <= 64,
+              "the next lookup must stay inside the loaded bits");
 #endif
 
 // Low distance bits of a match: 2 for a 2-byte match whatever the dictionary size.
@@ -421,27 +445,17 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
 }
 
 #if !TSARIN_SMALL_DECODER
-// Number of zero bits below the lowest set bit; x is not 0.
-EXPLODE_ALWAYS_INLINE uint32_t CountTrailingZeros(uint32_t x) {
-#if defined(__GNUC__)
-  return static_cast<uint32_t>(__builtin_ctz(x));
-#else
-  uint32_t n = 0;
-  while ((x & 1) == 0) {
-    x >>= 1;
-    ++n;
-  }
-  return n;
-#endif
-}
-
-// Literal mode 0's runs: n literals take 9n bits, and 9n * 57 >> 9 gives n back for n = 0-3.
-static_assert((0 * 57 >> 9) == 0 && (9 * 57 >> 9) == 1 && (18 * 57 >> 9) == 2 &&
-                  (27 * 57 >> 9) == 3,
-              "the literal count of a run follows from its bits");
-
 // ---------------------------------------------------------------------------------------------
 // Output.
+
+// Returns v, which the compiler must then treat as unknown: keeps a selection by mask from
+// being turned back into a branch on the value the mask came from.
+EXPLODE_ALWAYS_INLINE uintptr_t HideFromOptimizer(uintptr_t v) {
+#if defined(__GNUC__)
+  __asm__("" : "+r"(v));
+#endif
+  return v;
+}
 
 EXPLODE_ALWAYS_INLINE void Copy8(uint8_t* to, const uint8_t* from) {
   uint64_t v;
@@ -547,20 +561,18 @@ struct Cursor {
 };
 
 // Fast loop: runs while the output position is before the block end and 8 or more input bytes
-// are unloaded, so every refill leaves at least 56 bits, enough for a literal followed by the
-// longest symbol (14 + 30 bits): two literals, or a literal and a match, or a match per refill
-// (literal mode 0: up to three literals, or up to two and a match).
-// The window's slack takes whatever lands beyond the block end. Returns true at the
-// end-of-stream code.
-template <uint32_t kLiteralMode>
+// are unloaded, so every refill leaves at least 56 bits. A round decodes two symbols resolved
+// by the coded table, or one and then any other symbol, which ends the round (20 + 30 bits).
+// Literals and resolved matches take one path, without a branch on the kind of symbol: 16
+// bytes are copied from the literal's row of kByteValues or from the match's source, the output
+// advances by 1 or by the match length, and the symbol's bits are consumed. A resolved match
+// that overlaps its own source, and every other match, take the exact path through the work
+// area's tables. The window's slack takes whatever lands beyond the block end. Returns true at
+// the end-of-stream code.
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  const uint16_t* const symbolTable = kWideSymbols.entry;
-  constexpr uint32_t kMask = kWideSymbolMask;
-  const uint16_t* const distanceTable = work->distanceTable;
-  // Low distance bits by whether a match is 2 bytes long: an indexed read, neither a branch on
-  // data as hard to predict as the stream nor a chain of arithmetic.
-  const uint32_t lowBitsOf[2] = {work->dictBits, 2};
+  const uint16_t* const table = kCodedSymbols[work->literalMode][work->dictBits - 4].entry;
+  const uint32_t dictBits = work->dictBits;
   uint64_t bits = cursor->bits;
   // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
   // and 64-bit shifts use their count modulo 64.
@@ -581,80 +593,64 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     bits >>= n_ & 63;      \
     bitCount -= n_;        \
   } while (0)
-
-// Decodes the literal of entry and looks up the next entry.
-#define EXPLODE_LITERAL()                      \
-  do {                                         \
-    EXPLODE_CONSUME(entry);                    \
-    *out++ = static_cast<uint8_t>(entry >> 6); \
-    entry = symbolTable[bits & kMask];         \
+// Decodes the symbol of entry, a literal or a resolved match, and looks up the next entry; any
+// other match jumps to `exact` with nothing consumed. The match fields are worked out for a
+// literal too, and then masked away.
+#define EXPLODE_RESOLVED_SYMBOL()                                                                  \
+  do {                                                                                             \
+    const uint32_t used = entry & 63;                                                              \
+    const uint32_t value = entry >> 6;                                                             \
+    const uint32_t isMatch = static_cast<uint32_t>(bits) & 1;                                      \
+    const uint32_t lengthField = value & 15;                                                       \
+    const uint32_t length = lengthField + 2;                                                       \
+    const uint32_t lowBits = lengthField == 0 ? 2 : dictBits;                                      \
+    const uint32_t low =                                                                           \
+        static_cast<uint32_t>(bits >> ((used - lowBits) & 63)) & ((1u << lowBits) - 1);            \
+    const uint32_t distance = ((value >> 4) << lowBits) + low + 1;                                 \
+    if ((isMatch & ((lengthField == kUnresolvedMatch) | (distance < length))) != 0) {              \
+      goto exact;                                                                                  \
+    }                                                                                              \
+    const uintptr_t matchMask = HideFromOptimizer(uintptr_t{0} - isMatch);                         \
+    const uintptr_t literalFrom = reinterpret_cast<uintptr_t>(kByteValues.value + (value & 0xFF)); \
+    const uintptr_t matchFrom = reinterpret_cast<uintptr_t>(out - distance);                       \
+    Copy16(out, reinterpret_cast<const uint8_t*>(literalFrom ^                                     \
+                                                 ((literalFrom ^ matchFrom) & matchMask)));        \
+    out += 1 + ((length - 1) & matchMask);                                                         \
+    EXPLODE_CONSUME(used);                                                                         \
+    entry = table[bits & kCodedSymbolMask];                                                        \
   } while (0)
 
   if (out >= blockEnd || in >= inFastEnd) return false;
-  // In literal mode 1 the next symbol's entry is looked up as soon as the previous symbol is
-  // consumed, before the refill: a refill only adds bits above the counted ones, and the bits
-  // the lookup reads are stream bits already (see the bit budget above). In literal mode 0 a
-  // literal is the flag bit 0 and 8 plain bits, tested and taken straight from the bit buffer
-  // without waiting for a lookup.
+  // The next symbol's entry is looked up as soon as the previous symbol is consumed, before the
+  // refill: a refill only adds bits above the counted ones, and the bits the lookup reads are
+  // stream bits already (see the bit budget above).
   EXPLODE_REFILL();
-  uint32_t entry = kLiteralMode != 0 ? symbolTable[bits & kMask] : 0;
+  uint32_t entry = table[bits & kCodedSymbolMask];
   for (;;) {
     EXPLODE_REFILL();
-    if (kLiteralMode == 0) {
-      // The next three symbols' bytes are stored whatever they are, and the output advances
-      // past those that are literals before the first match: one branch per run of literals
-      // instead of one per literal. A run of three ends the round; after zero to two
-      // literals (18 bits) a match follows.
-      out[0] = static_cast<uint8_t>(bits >> 1);
-      out[1] = static_cast<uint8_t>(bits >> 10);
-      out[2] = static_cast<uint8_t>(bits >> 19);
-      // The lowest set bit among the flags at 0, 9 and 18 (or the stop at 27) is where the run
-      // ends: the run's bits themselves, 9 per literal, and times 57 / 512 the literal count.
-      const uint32_t runBits = CountTrailingZeros(static_cast<uint32_t>(bits & 0x40201) | 1u << 27);
-      out += runBits * 57 >> 9;
-      EXPLODE_CONSUME(runBits);
-      if (runBits == 27) {
-        if (out >= blockEnd || in >= inFastEnd) break;
-        continue;
-      }
-      entry = kMatchSymbols.entry[(bits >> 1) & kMatchSymbolMask];
-    } else if ((bits & 1) == 0) {
-      // Literal or match is told by the flag bit, in the buffer as soon as the previous
-      // symbol is consumed, not by the entry, which arrives a load later: a mispredicted
-      // branch is found that much sooner (a tenth faster on executables).
-      EXPLODE_LITERAL();
-      if ((bits & 1) == 0) {
-        EXPLODE_LITERAL();
-        if (out >= blockEnd || in >= inFastEnd) break;
-        continue;
-      }
-    }
-    EXPLODE_CONSUME(entry);
-    uint32_t length = (entry >> 6) - kMatchValue;
-    if (entry >= kMatchExtraValue << 6) {
-      const uint32_t extraBits = length - (kMatchExtraValue - kMatchValue);
-      const uint32_t extra = static_cast<uint32_t>(bits) & ((1u << extraBits) - 1);
-      EXPLODE_CONSUME(extraBits);
-      length = (1u << extraBits) + kExtraLengthOffset + extra;
-      if (length == kEndOfStreamLength) {
+    EXPLODE_RESOLVED_SYMBOL();
+    EXPLODE_RESOLVED_SYMBOL();
+    if (out >= blockEnd || in >= inFastEnd) break;
+    continue;
+  exact:
+    // The block end is checked first: the symbol before this one may have reached it, and the
+    // window's slack has room for one longest match from before the block end only.
+    if (out >= blockEnd) break;
+    {
+      Symbol symbol;
+      EXPLODE_CONSUME(DecodeSymbol(work, bits, &symbol));
+      if (symbol.length == kEndOfStreamLength) {
         end = true;
         break;
       }
+      // Distances are at most 4096 and the position at least 4096, so the source stays inside
+      // the window.
+      out = CopyMatch(out, symbol.length, symbol.value);
     }
-    // The distance code and its low bits leave the buffer with one shift.
-    const uint32_t code = distanceTable[bits & 0xFF];
-    const uint32_t codeBits = code & 63;
-    const uint32_t lowBits = lowBitsOf[length == 2];
-    const uint32_t low = static_cast<uint32_t>(bits >> codeBits) & ((1u << lowBits) - 1);
-    const uint32_t distance = ((code >> 6) << lowBits) + low + 1;
-    EXPLODE_CONSUME(codeBits + lowBits);
-    if (kLiteralMode != 0) entry = symbolTable[bits & kMask];
-    // Distances are at most 4096 and the position at least 4096, so the source stays inside
-    // the window.
-    out = CopyMatch(out, length, distance);
+    entry = table[bits & kCodedSymbolMask];
     if (out >= blockEnd || in >= inFastEnd) break;
   }
-#undef EXPLODE_LITERAL
+#undef EXPLODE_RESOLVED_SYMBOL
 #undef EXPLODE_CONSUME
 #undef EXPLODE_REFILL
   cursor->bits = bits;
@@ -666,10 +662,9 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
 
 typedef bool (*RunFastFn)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8_t*);
 
-template <uint32_t kLiteralMode>
 bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* inFastEnd,
                     uint8_t* blockEnd) {
-  return RunFast<kLiteralMode>(work, cursor, inFastEnd, blockEnd);
+  return RunFast(work, cursor, inFastEnd, blockEnd);
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -677,21 +672,18 @@ bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* 
 // register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
 // assume them.
 #define EXPLODE_HAS_BMI2_VARIANT 1
-template <uint32_t kLiteralMode>
 __attribute__((target("bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
                                                  const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  return RunFast<kLiteralMode>(work, cursor, inFastEnd, blockEnd);
+  return RunFast(work, cursor, inFastEnd, blockEnd);
 }
 #endif
 
-RunFastFn ChooseFastLoop(uint32_t literalMode) {
+RunFastFn ChooseFastLoop() {
 #if EXPLODE_HAS_BMI2_VARIANT
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("bmi2")) {
-    return literalMode == 0 ? RunFastBmi2<0> : RunFastBmi2<1>;
-  }
+  if (__builtin_cpu_supports("bmi2")) return RunFastBmi2;
 #endif
-  return literalMode == 0 ? RunFastGeneric<0> : RunFastGeneric<1>;
+  return RunFastGeneric;
 }
 
 // Decodes symbols until the end-of-stream code or until input runs out. Returns kEndOfStream or
@@ -700,7 +692,7 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   // A distance reaching before the first output byte copies zeros rather than whatever the
   // caller's memory held, so damaged input still decodes deterministically.
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
-  const RunFastFn runFast = ChooseFastLoop(work->literalMode);
+  const RunFastFn runFast = ChooseFastLoop();
   uint8_t* const blockEnd = work->window + kBlockEnd;
   Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
                 work->window + kBlockStart};

@@ -32,7 +32,8 @@ constexpr uint32_t kExplodeCopySlack = 16;
 // The symbol table is looked up with the next 11 stream bits: the flag bit and up to 10 code
 // bits. The 37 literal codes longer than 10 bits are finished in 8-entry long-literal groups.
 // (Builds not optimised for size decode the bulk of a stream with constant tables instead,
-// one lookup per literal code; these serve the exact path near the end of the input.)
+// one lookup per literal or short match; these serve longer matches and the exact path near
+// the end of the input.)
 constexpr uint32_t kExplodeSymbolTableBits = 11;
 constexpr uint32_t kExplodeLongLiteralEntries = 37 * 8;
 
@@ -49,8 +50,8 @@ struct ExplodeWorkArea {
   void* param;
   ExplodeReadFn read;
   ExplodeWriteFn write;
-  // 4096 bytes of history, 4096 of current output, room for a literal and a 518-byte match
-  // decoded in a row from position 8191, and the slack of word-sized copies.
+  // 4096 bytes of history, 4096 of current output, room for a 518-byte match decoded from
+  // position 8191 (and one byte more), and the slack of word-sized copies.
   uint8_t window[2 * kExplodeBlockSize + kExplodeMaxMatch - 1 + kExplodeCopySlack];
   uint8_t input[kExplodeReadSize];
   uint16_t symbolTable[1u << kExplodeSymbolTableBits];

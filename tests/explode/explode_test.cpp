@@ -449,6 +449,41 @@ TEST(ExplodeWindow, LongestMatchAtLastBlockPositionKeepsPendingInputIntact) {
   }
 }
 
+TEST(ExplodeWindow, ShortMatchAcrossBlockEndThenLongestMatchKeepsPendingInputIntact) {
+  // A 16-byte match from position 8191 ends 15 bytes past the block end; a longest match right
+  // after it must wait for the block to be written, or its copy runs past the window into the
+  // input buffer. That damages the output only while unread input lies at the start of that
+  // buffer, so the literals before the matches (' ' takes 5 bits, 0x80 14) are chosen to put
+  // the longest match at each of the first bytes of a read in turn.
+  auto build = [](size_t spaces, size_t* longMatchBit) {
+    StreamBuilder s(1, 6);
+    std::string before(8191 - 16, static_cast<char>(0x80));
+    before.replace(0, spaces, std::string(spaces, ' '));
+    s.Literals(before);
+    s.Literals(Noise(16, 13));
+    s.Match(16, 100);
+    *longMatchBit = s.BitCount();
+    s.Match(518, 1000);
+    s.Literals(Noise(3000, 14));
+    s.End();
+    return s;
+  };
+  size_t noSpaces = 0;
+  build(0, &noSpaces);
+  int cases = 0;
+  for (size_t spaces = 0; spaces < 8191 - 16 && cases < 24; ++spaces) {
+    if ((noSpaces - 9 * spaces) / 8 % kExplodeReadSize >= 24) continue;
+    ++cases;
+    size_t bit = 0;
+    const StreamBuilder s = build(spaces, &bit);
+    ASSERT_EQ(bit, noSpaces - 9 * spaces);
+    const Outcome run = Explode(s.Bytes());
+    EXPECT_EQ(run.result, kExplodeOk) << spaces;
+    EXPECT_TRUE(SameBytes(run.output, s.Expected())) << spaces;
+  }
+  EXPECT_EQ(cases, 24);
+}
+
 TEST(ExplodeDistance, LengthTwoMatchUsesTwoLowBitsWhateverTheDictionary) {
   for (int dictBits = 4; dictBits <= 6; ++dictBits) {
     const uint32_t farthest = 1u << (dictBits + 6);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/bench_corpus.h"
+#include "bench/bench_memory.h"
 #include "payload/explode.h"
 #include "tools/implode.h"
 
@@ -42,31 +43,6 @@ double BestSeconds(int repetitions, F&& run) {
     best = std::min(best, took.count());
   }
   return best;
-}
-
-// Memory-to-memory callbacks, as cheap as the caller's side can be.
-struct Memory {
-  const uint8_t* in;
-  size_t inSize;
-  size_t inPos;
-  uint8_t* out;
-  size_t outCapacity;
-  size_t outPos;
-};
-
-uint32_t ReadMemory(char* buffer, uint32_t* size, void* param) {
-  Memory* m = static_cast<Memory*>(param);
-  const size_t n = std::min<size_t>(*size, m->inSize - m->inPos);
-  memcpy(buffer, m->in + m->inPos, n);
-  m->inPos += n;
-  return static_cast<uint32_t>(n);
-}
-
-void WriteMemory(char* buffer, uint32_t* count, void* param) {
-  Memory* m = static_cast<Memory*>(param);
-  const size_t n = std::min<size_t>(*count, m->outCapacity - m->outPos);
-  memcpy(m->out + m->outPos, buffer, n);
-  m->outPos += n;
 }
 
 struct Result {
@@ -126,14 +102,16 @@ Result Measure(const Item& item, int repetitions, ExplodeWorkArea* work) {
   for (int rep = 0; rep < repetitions; ++rep) {
     for (int mode = 0; mode <= 1; ++mode) {
       // Time the optimal parser's streams, the ones a packer ships.
-      Memory m{};
+      MemoryStream m;
       int32_t result = -1;
       r.explodeSeconds[mode] = std::min(r.explodeSeconds[mode], BestSeconds(1, [&] {
-                                          m = Memory{streams[mode].data(), streams[mode].size(), 0,
-                                                     out.data(),           out.size(),           0};
+                                          m = MemoryStream{};
+                                          m.SetInput(streams[mode].data(), streams[mode].size());
+                                          m.output = out.data();
+                                          m.outputSize = out.size();
                                           result = ExplodeStream(ReadMemory, WriteMemory, work, &m);
                                         }));
-      if (result != kExplodeOk || m.outPos != out.size() || out != item.data) {
+      if (result != kExplodeOk || m.outputPos != out.size() || out != item.data) {
         Fail("explode round trip failed on " + item.name);
       }
     }
@@ -221,7 +199,10 @@ __attribute__((noinline)) void DecodeCorpusOnce(int decoder, std::vector<Prepare
                                                 libdeflate_decompressor* ld) {
   for (Prepared& p : *items) {
     if (decoder <= 1) {
-      Memory m{p.stream.data(), p.stream.size(), 0, p.out.data(), p.out.size(), 0};
+      MemoryStream m;
+      m.SetInput(p.stream.data(), p.stream.size());
+      m.output = p.out.data();
+      m.outputSize = p.out.size();
       if (ExplodeStream(ReadMemory, WriteMemory, work, &m) != kExplodeOk) Fail("explode");
     } else if (decoder == 2) {
       uLongf outSize = p.out.size();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/bench_corpus.h"
+#include "bench/bench_memory.h"
 #include "payload/explode.h"
 #include "tools/implode.h"
 
@@ -60,29 +61,15 @@ Seconds BestSeconds(int repetitions, F&& run) {
   return best;
 }
 
-struct Memory {
-  const Bytes* in;
-  size_t inPos;
-  Bytes out;
-};
-
-uint32_t ReadMemory(char* buffer, uint32_t* size, void* param) {
-  Memory* m = static_cast<Memory*>(param);
-  const size_t n = std::min<size_t>(*size, m->in->size() - m->inPos);
-  memcpy(buffer, m->in->data() + m->inPos, n);
-  m->inPos += n;
-  return static_cast<uint32_t>(n);
-}
-
-void WriteMemory(char* buffer, uint32_t* count, void* param) {
-  Memory* m = static_cast<Memory*>(param);
-  m->out.insert(m->out.end(), buffer, buffer + *count);
-}
-
 void CheckRoundTrip(const BenchItem& item, const Bytes& stream, const char* what) {
   auto work = std::make_unique<ExplodeWorkArea>();
-  Memory m{&stream, 0, {}};
-  if (ExplodeStream(ReadMemory, WriteMemory, work.get(), &m) != kExplodeOk || m.out != item.data) {
+  Bytes out(item.data.size());
+  MemoryStream m;
+  m.SetInput(stream.data(), stream.size());
+  m.output = out.data();
+  m.outputSize = out.size();
+  if (ExplodeStream(ReadMemory, WriteMemory, work.get(), &m) != kExplodeOk ||
+      m.outputPos != out.size() || m.overflow != 0 || out != item.data) {
     Fail(std::string(what) + " stream of " + item.name + " does not decode to its input");
   }
 }

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_memory.h"
 #include "bench/bench_timing.h"
 #include "payload/explode.h"
 #include "setup/install_context.h"
@@ -154,35 +155,6 @@ bool BuildTree(const fs::path& top, size_t bytes, size_t* files) {
   return true;
 }
 
-// The baseline's decoding: every compressed entry from memory into memory, read in blocks of
-// 2048 bytes as the setup reads them, output copied into one buffer as the decoder delivers it.
-struct MemoryStream {
-  const uint8_t* input;
-  size_t inputLeft;
-  uint8_t* output;
-  size_t outputUsed;
-  size_t outputSize;
-};
-
-uint32_t MemoryRead(char* buffer, uint32_t* wanted, void* param) {
-  MemoryStream* s = static_cast<MemoryStream*>(param);
-  size_t count = std::min<size_t>(*wanted, s->inputLeft);
-  std::memcpy(buffer, s->input, count);
-  s->input += count;
-  s->inputLeft -= count;
-  return static_cast<uint32_t>(count);
-}
-
-void MemoryWrite(char* buffer, uint32_t* count, void* param) {
-  MemoryStream* s = static_cast<MemoryStream*>(param);
-  if (*count > s->outputSize - s->outputUsed) {
-    std::fprintf(stderr, "bench-install: decoded more than the tree holds\n");
-    std::exit(1);
-  }
-  std::memcpy(s->output + s->outputUsed, buffer, *count);
-  s->outputUsed += *count;
-}
-
 struct CompressedEntry {
   size_t offset;
   uint32_t length;
@@ -209,14 +181,21 @@ Timing TimeDecode(const std::vector<uint8_t>& setup, const std::vector<Compresse
                   std::vector<uint8_t>* output, ExplodeWorkArea* work) {
   double cpu = OwnCpuSeconds();
   auto start = Clock::now();
-  MemoryStream stream{nullptr, 0, output->data(), 0, output->size()};
+  // Every compressed entry from memory into memory, read in blocks of 2048 bytes as the setup
+  // reads them, output copied into one buffer as the decoder delivers it.
+  MemoryStream stream;
+  stream.output = output->data();
+  stream.outputSize = output->size();
   for (const CompressedEntry& entry : entries) {
-    stream.input = setup.data() + entry.offset;
-    stream.inputLeft = entry.length;
-    if (ExplodeStream(MemoryRead, MemoryWrite, work, &stream) != kExplodeOk) {
+    stream.SetInput(setup.data() + entry.offset, entry.length);
+    if (ExplodeStream(ReadMemory, WriteMemory, work, &stream) != kExplodeOk) {
       Fail("decoder failed on the benchmark payload");
       return Timing();
     }
+  }
+  if (stream.overflow != 0) {
+    Fail("decoded more than the tree holds");
+    return Timing();
   }
   Timing timing;
   timing.wall = Seconds(start);

@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
   }
   const char* tmp = getenv("TMPDIR");
   std::string host = std::string(tmp && *tmp ? tmp : "/tmp") + "/tsarin-bench-clear-XXXXXX";
-  if (mkdtemp(host.data()) == nullptr || !FsSetDriveRoot(kDrive, host.c_str())) {
+  if (mkdtemp(host.data()) == nullptr || !FsSetDriveRoot(kDrive, host.c_str()) ||
+      !FsAllowChangesIn(host.c_str())) {
     Fail("cannot set up a temporary directory like", host);
     return 1;
   }

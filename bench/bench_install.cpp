@@ -309,7 +309,8 @@ int Run(const fs::path& temp, size_t megabytes) {
   std::vector<uint8_t> decoded(stats.bytesIn);
   static ExplodeWorkArea work;
 
-  if (!FsSetDriveRoot(kDrive, temp.c_str())) return Fail("cannot map the temporary directory");
+  if (!FsSetDriveRoot(kDrive, temp.c_str()) || !FsAllowChangesIn(temp.c_str()))
+    return Fail("cannot map the temporary directory");
   // The stand-in desktop's folders are on C:; unmapped, they name nothing here.
   FsSetDriveRoot('C', nullptr);
   const std::string setupPath = std::string(1, kDrive) + ":\\setup.exe";

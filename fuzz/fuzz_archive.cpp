@@ -102,6 +102,8 @@ Tree& TheTree() {
   FUZZ_CHECK(FsSetDriveRoot('F', drive.c_str()));
   // The stand-in desktop's folders are on C:; unmapped, they name nothing on this machine.
   FUZZ_CHECK(FsSetDriveRoot('C', nullptr));
+  // The file layer itself refuses any change outside the scratch directory.
+  FUZZ_CHECK(FsAllowChangesIn(tree->scratch.c_str()));
   tree->listing = ListOutsideScratch(*tree);
   std::atexit([] { RemoveTree(TheTree()); });
   return *tree;

@@ -90,4 +90,19 @@ bool FsSetDriveRoot(char drive, const char* root);
 // unmapped or the result does not fit `outSize` bytes.
 bool FsNativePath(const char* path, char* out, size_t outSize);
 
+#ifndef _WIN32
+// The guard under every change on POSIX hosts, independent of the path translation above it:
+// the host folders in which this process may create, write, delete or change anything. Each
+// such call first resolves its final host path (the folder holding the last component through
+// every link, and the last component too where the call would follow it) and, when that lies
+// outside every allowed folder, ends the process with a message naming it. The set starts
+// empty, so a program changes nothing until it says where.
+//
+// Adds a folder, which need not exist yet; false for the host's root, a path that does not
+// resolve, or a full set.
+bool FsAllowChangesIn(const char* hostFolder);
+// Empties the set again.
+void FsForgetAllowedFolders();
+#endif
+
 #endif  // TSARIN_SHELL_FS_PLATFORM_H

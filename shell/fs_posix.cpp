@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -21,6 +24,11 @@ constexpr size_t kDriveRootSize = 1024;
 // Host directory of each drive letter; an empty text means unmapped. Only C is mapped at start.
 char g_driveRoots[26][kDriveRootSize] = {"", "", "/"};
 int g_openFinds = 0;
+
+// The folders changes are allowed in, fully resolved, without a trailing '/'.
+constexpr int kMaxAllowedFolders = 8;
+char g_allowedFolders[kMaxAllowedFolders][kNativePathSize];
+int g_allowedFolderCount = 0;
 
 bool Append(char* out, size_t outSize, size_t* used, const char* text, size_t length) {
   if (*used + length >= outSize) return false;
@@ -74,6 +82,81 @@ bool ToNative(const char* path, char* out, size_t outSize, int* error) {
 bool ToNative(const char* path, char* out, size_t outSize) {
   int ignored;
   return ToNative(path, out, outSize, &ignored);
+}
+
+// Resolves a host path to an absolute one without links: the folder holding its last component
+// through realpath, the component itself appended as it is, or resolved too when `followLast`
+// (the call would follow a link there) or when it is "." or "..". False, with errno set, when a
+// folder on the way does not exist or the result does not fit.
+bool Resolve(const char* native, bool followLast, char* out) {
+  char path[kNativePathSize];
+  size_t length = strlen(native);
+  if (length == 0 || length >= sizeof path) {
+    errno = ENOENT;
+    return false;
+  }
+  memcpy(path, native, length + 1);
+  while (length > 1 && path[length - 1] == '/') path[--length] = '\0';
+  char* slash = strrchr(path, '/');
+  const char* last = slash != nullptr ? slash + 1 : path;
+  struct stat linkStat;
+  bool lastIsLink = followLast && lstat(path, &linkStat) == 0 && S_ISLNK(linkStat.st_mode);
+  if (lastIsLink || strcmp(last, ".") == 0 || strcmp(last, "..") == 0 || last[0] == '\0' ||
+      strcmp(path, "/") == 0) {
+    // A link that leads nowhere resolves to nothing: such a call is refused.
+    return realpath(path, out) != nullptr;
+  }
+  char folder[kNativePathSize];
+  if (slash == nullptr) {
+    strcpy(folder, ".");
+  } else {
+    size_t folderLength = slash == path ? 1 : static_cast<size_t>(slash - path);
+    memcpy(folder, path, folderLength);
+    folder[folderLength] = '\0';
+  }
+  char resolved[PATH_MAX];
+  if (realpath(folder, resolved) == nullptr) return false;
+  size_t used = strlen(resolved);
+  if (used == 1) used = 0;  // "/" and the last component must not give "//name"
+  if (used + 1 + strlen(last) >= kNativePathSize) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  memcpy(out, resolved, used);
+  out[used] = '/';
+  strcpy(out + used + 1, last);
+  return true;
+}
+
+[[noreturn]] void RefuseChange(const char* action, const char* resolved) {
+  fprintf(stderr, "tsarin: refused to %s %s: it lies outside the folders this process may change\n",
+          action, resolved);
+  fflush(stderr);
+  abort();
+}
+
+// The guard of every change: true when `native` lies in an allowed folder; false (errno set)
+// when it cannot be resolved, so that the call fails as the system would have made it fail.
+// Anything outside ends the process.
+bool MayChange(const char* native, bool followLast, const char* action) {
+  char resolved[kNativePathSize];
+  if (!Resolve(native, followLast, resolved)) {
+    if (followLast && errno == ENOENT) {
+      // Only a link that leads nowhere gets here with its own folder in place.
+      struct stat linkStat;
+      if (lstat(native, &linkStat) == 0) RefuseChange(action, native);
+    }
+    return false;
+  }
+  for (int i = 0; i < g_allowedFolderCount; ++i) {
+    const char* folder = g_allowedFolders[i];
+    size_t length = strlen(folder);
+    if (strncmp(resolved, folder, length) == 0 &&
+        (resolved[length] == '\0' || resolved[length] == '/')) {
+      return true;
+    }
+  }
+  RefuseChange(action, resolved);
 }
 
 // Find-first name matching: * and ? as usual, compared case-sensitively, and a trailing ".*"
@@ -218,7 +301,7 @@ bool FsDeleteFile(const char* path) {
   char native[kNativePathSize];
   struct stat linkStat;
   if (!ToNative(path, native, sizeof native) || lstat(native, &linkStat) != 0) return false;
-  if (S_ISDIR(linkStat.st_mode)) return false;
+  if (S_ISDIR(linkStat.st_mode) || !MayChange(native, false, "delete")) return false;
   // The owner's write permission stands for the read-only attribute. Links carry none.
   if (!S_ISLNK(linkStat.st_mode) && (linkStat.st_mode & S_IWUSR) == 0) return false;
   return unlink(native) == 0;
@@ -226,21 +309,25 @@ bool FsDeleteFile(const char* path) {
 
 bool FsRemoveDirectory(const char* path) {
   char native[kNativePathSize];
-  return ToNative(path, native, sizeof native) && rmdir(native) == 0;
+  return ToNative(path, native, sizeof native) && MayChange(native, false, "remove") &&
+         rmdir(native) == 0;
 }
 
 bool FsRemoveDirectoryLink(const char* path) {
   char native[kNativePathSize];
   struct stat linkStat;
   if (!ToNative(path, native, sizeof native) || lstat(native, &linkStat) != 0) return false;
-  return S_ISLNK(linkStat.st_mode) && unlink(native) == 0;
+  return S_ISLNK(linkStat.st_mode) && MayChange(native, false, "remove") && unlink(native) == 0;
 }
 
 int FsCreateDirectory(const char* path) {
   char native[kNativePathSize];
   int error = 0;
   if (!ToNative(path, native, sizeof native, &error)) return error;
-  if (mkdir(native, 0777) == 0) return 0;
+  // Creating what is there already changes nothing (CreatePath tries every level of a path).
+  struct stat existing;
+  if (lstat(native, &existing) == 0) return EEXIST;
+  if (MayChange(native, false, "create") && mkdir(native, 0777) == 0) return 0;
   // The Win32 runtime reports a parent that is a plain file as a missing component.
   return errno == ENOTDIR ? ENOENT : errno;
 }
@@ -253,7 +340,7 @@ FILE* FsOpenRead(const char* path) {
 
 FILE* FsOpenWrite(const char* path) {
   char native[kNativePathSize];
-  if (!ToNative(path, native, sizeof native)) return nullptr;
+  if (!ToNative(path, native, sizeof native) || !MayChange(native, true, "write")) return nullptr;
   // A read-only file cannot be overwritten, even by root.
   struct stat existing;
   if (stat(native, &existing) == 0 && S_ISREG(existing.st_mode) &&
@@ -267,7 +354,10 @@ FILE* FsOpenWrite(const char* path) {
 bool FsSetReadOnly(const char* path, bool readOnly) {
   char native[kNativePathSize];
   struct stat existing;
-  if (!ToNative(path, native, sizeof native) || stat(native, &existing) != 0) return false;
+  if (!ToNative(path, native, sizeof native) || stat(native, &existing) != 0 ||
+      !MayChange(native, true, "change")) {
+    return false;
+  }
   mode_t mode = existing.st_mode & 07777;
   mode = readOnly ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
   return chmod(native, mode) == 0;
@@ -290,4 +380,40 @@ bool FsSetDriveRoot(char drive, const char* root) {
 bool FsNativePath(const char* path, char* out, size_t outSize) {
   if (outSize == 0) return false;
   return ToNative(path, out, outSize);
+}
+
+bool FsAllowChangesIn(const char* hostFolder) {
+  if (g_allowedFolderCount == kMaxAllowedFolders) return false;
+  // The folder need not exist yet: its nearest existing ancestor is resolved, and the missing
+  // components are added as they are, never "." or "..".
+  char path[kNativePathSize];
+  size_t length = strlen(hostFolder);
+  if (length == 0 || length >= sizeof path) return false;
+  memcpy(path, hostFolder, length + 1);
+  char* folder = g_allowedFolders[g_allowedFolderCount];
+  char missing[kNativePathSize] = "";
+  for (;;) {
+    while (length > 1 && path[length - 1] == '/') path[--length] = '\0';
+    if (realpath(path, folder) != nullptr) break;
+    char* slash = strrchr(path, '/');
+    if (errno != ENOENT || slash == nullptr) return false;
+    const char* last = slash + 1;
+    if (strcmp(last, ".") == 0 || strcmp(last, "..") == 0) return false;
+    char rest[kNativePathSize];
+    snprintf(rest, sizeof rest, "/%s%s", last, missing);
+    memcpy(missing, rest, sizeof missing);
+    length = static_cast<size_t>(slash - path);
+    if (length == 0) length = 1;
+    path[length] = '\0';
+  }
+  if (strcmp(folder, "/") == 0 && missing[0] == '\0') return false;
+  size_t used = strcmp(folder, "/") == 0 ? 0 : strlen(folder);
+  if (used + strlen(missing) >= kNativePathSize) return false;
+  strcpy(folder + used, missing);
+  ++g_allowedFolderCount;
+  return true;
+}
+
+void FsForgetAllowedFolders() {
+  g_allowedFolderCount = 0;
 }

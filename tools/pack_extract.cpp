@@ -103,6 +103,13 @@ int RunExtractCommand(int argc, char** argv) {
                  setupPath.size() >= kPathSize ? operands[0] : operands[1]);
     return 2;
   }
+#ifndef _WIN32
+  // The file layer refuses every change outside DIR (which may not exist yet). For a DIR it
+  // will not allow, such as "/", nothing at all may change; the engine refuses those anyway.
+  char hostDirectory[4096];
+  if (FsNativePath(directory.c_str(), hostDirectory, sizeof hostDirectory))
+    FsAllowChangesIn(hostDirectory);
+#endif
 
   RecordingSurface surface;
   RecordingDesktop desktop;

@@ -134,6 +134,7 @@ class EngineTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(host), nullptr);
     root_ = host_ = host;
     ASSERT_TRUE(FsSetDriveRoot('T', host));
+    ASSERT_TRUE(FsAllowChangesIn(host));
     // The fake desktop's folders are on C:, the host's root by default: if a safety rule ever
     // let such a target through, it must name nothing here.
     FsSetDriveRoot('C', nullptr);
@@ -149,6 +150,7 @@ class EngineTest : public ::testing::Test {
 #ifndef _WIN32
     FsSetDriveRoot('T', nullptr);
     FsSetDriveRoot('C', "/");
+    FsForgetAllowedFolders();
 #endif
     fs::remove_all(root_, ec);
   }

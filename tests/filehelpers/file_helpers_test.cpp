@@ -45,6 +45,7 @@ class TempTree : public ::testing::Test {
     char host[] = "/tmp/tsarin-fh-XXXXXX";
     ASSERT_NE(mkdtemp(host), nullptr);
     ASSERT_TRUE(FsSetDriveRoot('T', host));
+    ASSERT_TRUE(FsAllowChangesIn(host));
     root_ = "T:";
 #endif
   }
@@ -58,6 +59,7 @@ class TempTree : public ::testing::Test {
     fs::remove_all(top, ec);
 #ifndef _WIN32
     FsSetDriveRoot('T', nullptr);
+    FsForgetAllowedFolders();
 #endif
   }
 
@@ -388,6 +390,40 @@ TEST(FsPath, DriveLettersMapToConfiguredRootsAndUnmappedDrivesDoNotExist) {
   EXPECT_FALSE(FsNativePath("S:\\a", host, sizeof host));
   EXPECT_EQ(FsCreateDirectory("S:\\a"), kFsMissingComponent);
   EXPECT_FALSE(FsNativePath(("C:\\" + std::string(sizeof host, 'a')).c_str(), host, sizeof host));
+}
+
+// The guard under the translation: whatever path a fault makes, nothing outside the allowed
+// folder changes; the process ends instead. Reached here through "..", a link to a folder
+// outside, a link to a file outside, and the host's root (what a translation that turns every
+// character into '/' gives).
+TEST_F(TempTree, ChangesOutsideTheAllowedFolderEndTheProcessAndTouchNothing) {
+  char outside[] = "/tmp/tsarin-outside-XXXXXX";
+  ASSERT_NE(mkdtemp(outside), nullptr);
+  const fs::path victim = fs::path(outside) / "victim.txt";
+  {
+    FILE* file = fopen(victim.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    fputs("keep", file);
+    fclose(file);
+  }
+  fs::create_directory_symlink(outside, Host(Path("out-dir")));
+  fs::create_symlink(victim, Host(Path("out-file")));
+  const std::string up = "..\\" + fs::path(outside).filename().string();
+  const char* refused = "refused to .* outside the folders this process may change";
+  EXPECT_DEATH(FsDeleteFile(Path(up + "\\victim.txt").c_str()), refused);
+  EXPECT_DEATH(FsDeleteFile(Path("out-dir\\victim.txt").c_str()), refused);
+  EXPECT_DEATH(FsOpenWrite(Path("out-file").c_str()), refused);
+  EXPECT_DEATH(FsSetReadOnly(Path("out-file").c_str(), true), refused);
+  EXPECT_DEATH(FsCreateDirectory(Path("out-dir\\new").c_str()), refused);
+  EXPECT_DEATH(FsRemoveDirectory(Path(up).c_str()), refused);
+  EXPECT_DEATH(FsRemoveDirectory("C:\\"), refused);
+  // The links themselves lie inside: removing them is allowed, and leaves the targets.
+  EXPECT_TRUE(FsDeleteFile(Path("out-file").c_str()));
+  EXPECT_TRUE(FsRemoveDirectoryLink(Path("out-dir").c_str()));
+  std::error_code ec;
+  EXPECT_EQ(fs::file_size(victim, ec), 4u);
+  EXPECT_FALSE(fs::exists(fs::path(outside) / "new"));
+  fs::remove_all(outside, ec);
 }
 #endif
 

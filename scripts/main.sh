@@ -12,6 +12,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 jobs=$(nproc)
 build=${TSARIN_BUILD_DIR:-$root/build}
+# Everything below runs where only the build tree and a scratch /tmp can be written
+# (scripts/sandbox.sh), the setup under Wine included.
+if [ -z "${TSARIN_SANDBOXED:-}" ]; then
+  exec "$root/scripts/sandbox.sh" --writable "$build" -- "$root/scripts/main.sh" "$@"
+fi
 log=$build/main.log
 mkdir -p "$build"
 : >"$log"
@@ -45,7 +50,27 @@ e2e=$build/win32/tests/e2e
 prefix_of_run=""
 status=0
 
-if [ -n "${DISPLAY:-}" ]; then
+if ! wine --version >/dev/null 2>&1; then
+  # Wine's 32-bit loader cannot run on a kernel without 32-bit support: the setup file's own
+  # install engine runs natively instead, with the desktop recorded rather than changed.
+  echo "Wine cannot start here (this kernel does not run 32-bit programs): installing the" \
+    "setup file with its own engine natively (tsarin-pack extract) ..."
+  target=$build/main-extract/TSarin
+  rm -rf "$build/main-extract"
+  if "$pack" extract "$setup" "$target" >"$build/main-extract.txt" 2>&1; then
+    echo "  $(cat "$build/main-extract.txt")"
+    echo "Installed into $target:"
+    echo "  $(find "$target" -maxdepth 1 -type f | wc -l) files in the base directory," \
+      "$(find "$target/Profiles" -type f 2>/dev/null | wc -l) in Profiles," \
+      "$(find "$target/Textures" -type f 2>/dev/null | wc -l) in Textures," \
+      "$(du -sh "$target" | cut -f1) in all"
+  else
+    status=1
+    echo "  the install failed:"
+    sed 's/^/  /' "$build/main-extract.txt"
+  fi
+  exit $status
+elif [ -n "${DISPLAY:-}" ]; then
   # A person at the screen: run the setup in a prefix of its own and let them use it.
   prefix=$build/win32/main-prefix
   echo "Starting the setup on display $DISPLAY (Wine prefix $prefix) ..."

@@ -5,9 +5,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+mkdir -p "$root/build"
+# Everything below runs where only the build tree and a scratch /tmp can be written
+# (scripts/sandbox.sh): a fault in code that deletes must not reach the machine.
+if [ -z "${TSARIN_SANDBOXED:-}" ]; then
+  exec "$root/scripts/sandbox.sh" --writable "$root/build" -- "$root/scripts/test.sh" "$@"
+fi
 jobs=$(nproc)
 status=0
-mkdir -p "$root/build"
 
 # Runs a build step quietly; on failure shows the end of its output and stops.
 quiet() {
@@ -29,10 +34,18 @@ echo "== Win32 tests under Wine"
 quiet cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$root/build/native-asan/tools/tsarin-pack"
 quiet cmake --build "$root/build/win32" -j"$jobs"
-# shellcheck source=wine-session.sh
-source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
-trap wine_session_end EXIT
-ctest --test-dir "$root/build/win32" --output-on-failure --timeout 900 || status=1
+# Wine starts 32-bit Windows programs through a 32-bit Linux loader, which a kernel built
+# without 32-bit support cannot run at all. Such a machine builds the Win32 programs (the build
+# checks the stub) but cannot run them: say so instead of failing every one.
+if wine --version >/dev/null 2>&1; then
+  # shellcheck source=wine-session.sh
+  source "$root/scripts/wine-session.sh" "$root/build/win32/wineprefix"
+  trap wine_session_end EXIT
+  ctest --test-dir "$root/build/win32" --output-on-failure --timeout 900 || status=1
+else
+  echo "SKIPPED: Wine cannot start here (this kernel does not run 32-bit programs):" \
+    "$(ctest --test-dir "$root/build/win32" -N | sed -n 's/^Total Tests: //p') Win32 tests built, not run"
+fi
 
 echo "== fuzz targets (30 s each)"
 "$root/scripts/fuzz.sh" || status=1

@@ -13,9 +13,17 @@ if [ -z "${DISPLAY:-}" ]; then
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     wine_xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    break
+    for _ in $(seq 50); do
+      [ -e /tmp/.X11-unix/X$n ] && break
+      kill -0 "$wine_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    # A server of another sandbox (its own /tmp) may hold the number: then this one has ended.
+    if kill -0 "$wine_xvfb_pid" 2>/dev/null; then
+      export DISPLAY=":$n"
+      break
+    fi
+    wine_xvfb_pid=""
   done
 fi
 "$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$wine_prefix" cmd /c exit 0 >/dev/null 2>&1 || true

@@ -13,8 +13,18 @@
 //     directory       '>' followed by a path relative to the base target directory
 //                     (backslashes between levels, empty = back to the base), then 0.
 //                     Each one replaces the sub-directory named by the one before.
-//   end entry         one 0 byte (an empty name); nothing after it is read.
-//   trailer           anything; ignored.
+//   end entry         one 0 byte (an empty name).
+//   integrity record  written by the packer directly after the end entry (older setup files
+//                     have none; whatever follows the end entry is then not read as one):
+//                       magic "TsnCheck"   8 bytes
+//                       span length        uint32 LE: bytes from the marker's first byte to
+//                                          the end entry's byte, both included
+//                       span CRC-32        uint32 LE: of those bytes (payload/crc32.h)
+//                       file count         uint32 LE: the number of file entries
+//                       file CRC-32s       uint32 LE each, of every file's unpacked content,
+//                                          in archive order
+//                       record CRC-32      uint32 LE: of every byte of the record before it
+//   trailer           anything (a signature's certificate table); ignored.
 #ifndef TSARIN_PAYLOAD_ARCHIVE_FORMAT_H
 #define TSARIN_PAYLOAD_ARCHIVE_FORMAT_H
 
@@ -59,6 +69,16 @@ inline uint32_t DataLength(int32_t size) {
 inline int32_t StoredSizeField(uint32_t length) {
   return static_cast<int32_t>(0u - length);  // caller keeps length <= 2^31 - 1
 }
+
+// The integrity record: its fixed head (magic, span length, span CRC, file count), then four
+// bytes per file and four for its own CRC.
+constexpr char kIntegrityMagic[] = "TsnCheck";
+constexpr size_t kIntegrityMagicSize = 8;
+constexpr size_t kIntegrityHeadSize = kIntegrityMagicSize + 12;
+constexpr size_t IntegrityRecordSize(uint32_t files) {
+  return kIntegrityHeadSize + 4 * size_t{files} + 4;
+}
+static_assert(sizeof kIntegrityMagic == kIntegrityMagicSize + 1, "an 8-byte magic");
 
 inline void PutLE32(uint8_t* p, int32_t v) {
   uint32_t u = static_cast<uint32_t>(v);

@@ -225,8 +225,8 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
   uint8_t marker[archive::kRecordSize];
   archive::WriteMarkerRecord(marker);
 
-  AtomicOutputFile out;
-  if (!out.Open(options.output, error)) return false;
+  OutputFile out;  // a release artefact: flushed to the disk
+  if (!out.Open(options.output, OutputFile::Sync::kDurable, error)) return false;
   out.Write(stub.data(), stub.size());
   out.Write(marker, sizeof marker);
   uint64_t afterMarker = out.BytesWritten();

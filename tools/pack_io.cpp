@@ -1,106 +1,235 @@
 #include "tools/pack_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+constexpr size_t kOutputBuffer = size_t{1} << 18;
+
+std::string Reason(int error) {
+  return std::strerror(error);
+}
+
+// Writes all of size bytes; false with errno set on failure.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
   out->clear();
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    *error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  InputFile in;
+  if (!in.Open(path, error)) return false;
+  struct stat st;
+  if (path != "-" && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    out->reserve(static_cast<size_t>(st.st_size));
   uint8_t block[65536];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, f)) > 0)
+  for (;;) {
+    size_t got = 0;
+    if (!in.Read(block, sizeof block, &got, error)) return false;
+    if (got == 0) return true;
     out->insert(out->end(), block, block + got);
-  bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    *error = "cannot read " + path;
+  }
+}
+
+InputFile::~InputFile() {
+  if (ownFd_) close(fd_);
+}
+
+bool InputFile::Open(const std::string& path, std::string* error) {
+  if (ownFd_) close(fd_);
+  path_ = path;
+  ownFd_ = path != "-";
+  fd_ = ownFd_ ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : STDIN_FILENO;
+  if (fd_ < 0) {
+    ownFd_ = false;
+    *error = "cannot open " + path + ": " + Reason(errno);
     return false;
   }
   return true;
 }
 
-AtomicOutputFile::~AtomicOutputFile() {
+bool InputFile::Read(void* data, size_t size, size_t* got, std::string* error) {
+  for (;;) {
+    ssize_t n = read(fd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *got = 0;
+      *error = "cannot read " + path_ + ": " + Reason(errno);
+      return false;
+    }
+    *got = static_cast<size_t>(n);
+    return true;
+  }
+}
+
+OutputFile::~OutputFile() {
   Discard();
 }
 
-void AtomicOutputFile::Discard() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+void OutputFile::Discard() {
+  if (ownFd_) close(fd_);
+  fd_ = -1;
+  ownFd_ = false;
   if (!tempPath_.empty()) {
     unlink(tempPath_.c_str());
     tempPath_.clear();
   }
 }
 
-bool AtomicOutputFile::Open(const std::string& path, std::string* error) {
+bool OutputFile::Open(const std::string& path, Sync sync, std::string* error) {
   Discard();
   path_ = path;
-  failed_ = false;
+  finalPath_ = path;
+  durable_ = sync == Sync::kDurable;
+  failedErrno_ = 0;
   written_ = 0;
-  std::string pattern = path + ".tmp-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) {
-    *error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
-    return false;
+  buffer_.clear();
+  buffer_.reserve(kOutputBuffer);
+  if (path == "-") {
+    fd_ = STDOUT_FILENO;
+    return true;
   }
-  tempPath_ = name.data();
-  // mkstemp makes the file private; give it the permissions a new file normally gets.
   mode_t mask = umask(0);
   umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  file_ = fdopen(fd, "wb");
-  if (file_ == nullptr) {
-    close(fd);
-    *error = "cannot write " + tempPath_ + ": " + std::strerror(errno);
-    Discard();
+  mode_t mode = 0666 & ~mask;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      char resolved[PATH_MAX];
+      if (stat(path.c_str(), &st) != 0 || realpath(path.c_str(), resolved) == nullptr) {
+        *error = "refusing " + path + ": a symbolic link to nothing that can be written (" +
+                 Reason(errno) + ")";
+        return false;
+      }
+      finalPath_ = resolved;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      *error = "cannot write " + path + ": it is a directory";
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      // A device, FIFO or socket: written as it is; renaming a file over it would replace it.
+      fd_ = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+      if (fd_ < 0) {
+        *error = "cannot open " + path + ": " + Reason(errno);
+        return false;
+      }
+      ownFd_ = true;
+      return true;
+    }
+    mode = st.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    *error = "cannot examine " + path + ": " + Reason(errno);
     return false;
   }
+  std::string pattern = finalPath_ + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    *error = "cannot create a temporary file beside " + finalPath_ + ": " + Reason(errno);
+    return false;
+  }
+  ownFd_ = true;
+  tempPath_ = name.data();
+  // mkstemp makes the file private; give it the permissions of the file it replaces, or those
+  // a new file normally gets.
+  fchmod(fd_, mode);
   return true;
 }
 
-void AtomicOutputFile::Write(const void* data, size_t size) {
-  if (file_ == nullptr || failed_ || size == 0) return;
-  if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
-  written_ += size;
+bool OutputFile::Flush() {
+  if (failedErrno_ == 0 && !buffer_.empty() && !WriteAll(fd_, buffer_.data(), buffer_.size()))
+    failedErrno_ = errno;
+  buffer_.clear();
+  return failedErrno_ == 0;
 }
 
-bool AtomicOutputFile::Commit(std::string* error) {
-  if (file_ == nullptr) {
+void OutputFile::Write(const void* data, size_t size) {
+  if (fd_ < 0 || failedErrno_ != 0 || size == 0) return;
+  written_ += size;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  if (buffer_.size() + size > kOutputBuffer) {
+    if (!Flush()) return;
+    if (size >= kOutputBuffer) {
+      if (!WriteAll(fd_, bytes, size)) failedErrno_ = errno;
+      return;
+    }
+  }
+  buffer_.insert(buffer_.end(), bytes, bytes + size);
+}
+
+bool OutputFile::Commit(std::string* error) {
+  if (fd_ < 0) {
     *error = "no output file is open";
     return false;
   }
-  bool ok = !failed_ && std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
-  ok = (std::fclose(file_) == 0) && ok;
-  file_ = nullptr;
+  bool ok = Flush();
+  struct stat st;
+  if (ok && durable_ && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && fsync(fd_) != 0) {
+    failedErrno_ = errno;
+    ok = false;
+  }
+  if (ownFd_) {
+    if (close(fd_) != 0 && ok) {
+      failedErrno_ = errno;
+      ok = false;
+    }
+    ownFd_ = false;
+  }
+  fd_ = -1;
   if (!ok) {
-    *error = "cannot write " + path_ + ": " + std::strerror(errno);
+    *error = "cannot write " + path_ + ": " + Reason(failedErrno_);
     Discard();
     return false;
   }
-  if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-    *error = "cannot rename " + tempPath_ + " to " + path_ + ": " + std::strerror(errno);
+  if (tempPath_.empty()) return true;
+  if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    *error = "cannot rename " + tempPath_ + " to " + finalPath_ + ": " + Reason(errno);
     Discard();
     return false;
   }
   tempPath_.clear();
+  if (durable_) {
+    // The new name is durable once its directory is.
+    int dir = open(DirectoryOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      fsync(dir);
+      close(dir);
+    }
+  }
   return true;
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data, std::string* error) {
-  AtomicOutputFile out;
-  if (!out.Open(path, error)) return false;
+  OutputFile out;
+  if (!out.Open(path, OutputFile::Sync::kNone, error)) return false;
   out.Write(data.data(), data.size());
   return out.Commit(error);
 }

@@ -43,7 +43,11 @@ const char kUsage[] =
     "      Decodes one raw stream; writes what the decoder wrote and exits with its result\n"
     "      code (0 ok, 1 bad dictionary byte, 2 bad literal mode, 3 too short, 4 truncated).\n"
     "  tsarin-pack extract ...\n"
-    "      Installs a setup file's payload through the install engine.\n";
+    "      Installs a setup file's payload through the install engine.\n"
+    "OUT: a regular file is replaced all or nothing (a temporary file beside it, renamed over\n"
+    "it). \"-\" (standard output), a device or a FIFO is written directly, never replaced. A\n"
+    "symbolic link is written through: the file it points to is written, the link stays; a\n"
+    "link to nothing is refused.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "tsarin-pack: %s\n", message.c_str());
@@ -119,10 +123,12 @@ int RunBuild(int argc, char** argv) {
   for (const std::string& w : warnings)
     std::fprintf(stderr, "tsarin-pack: warning: %s\n", w.c_str());
   if (!ok) return Fail(error);
-  std::printf("%s: %zu files (%zu compressed), %zu directories, %llu bytes in, %llu bytes out\n",
-              options.output.c_str(), stats.files, stats.compressed, stats.directories,
-              static_cast<unsigned long long>(stats.bytesIn),
-              static_cast<unsigned long long>(stats.bytesOut));
+  // With the setup file on standard output, the summary goes to standard error.
+  std::fprintf(options.output == "-" ? stderr : stdout,
+               "%s: %zu files (%zu compressed), %zu directories, %llu bytes in, %llu bytes out\n",
+               options.output.c_str(), stats.files, stats.compressed, stats.directories,
+               static_cast<unsigned long long>(stats.bytesIn),
+               static_cast<unsigned long long>(stats.bytesOut));
   return 0;
 }
 

@@ -1,7 +1,10 @@
 // Tests of tsarin-pack: setup files it builds must read back entry by entry, in the order the
 // setup installs them, with every stream decodable by the setup's decoder; bad trees and stubs
 // must be refused without leaving an output file; the test command must name damaged entries.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "payload/archive_format.h"
@@ -457,6 +461,66 @@ TEST(PackStreams, ImplodeAndExplodeCommandsRoundTripAndReportDecoderResults) {
 
   EXPECT_EQ(RunPack({"implode", "--dict-bits", "7", dir / "in", dir / "x"}).status, 2);
   EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+// --- Outputs that are not regular files ------------------------------------------------------
+
+mode_t Kind(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+class PackOutputs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "src/in", text_);
+    ASSERT_EQ(RunPack({"implode", dir_ / "src/in", dir_ / "stream"}).status, 0);
+  }
+  Bytes text_ = Text(9000);
+  TempDir dir_;
+};
+
+TEST_F(PackOutputs, DevicesAreWrittenAsTheyAreAndNeverReplaced) {
+  // A null device of the test's own, in its own directory.
+  if (geteuid() != 0 || mknod((dir_ / "dev").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+    GTEST_SKIP() << "making a device node needs root";
+  fs::create_symlink(dir_ / "dev", dir_ / "link");
+  for (const std::string& out : {dir_ / "dev", dir_ / "link"}) {
+    EXPECT_EQ(RunPack({"explode", dir_ / "stream", out}).status, 0) << out;
+    EXPECT_EQ(RunPack({"build", "-o", out, dir_ / "src"}).status, 0) << out;  // flushed to disk
+  }
+  EXPECT_EQ(Kind(dir_ / "dev"), S_IFCHR);
+  EXPECT_EQ(Kind(dir_ / "link"), S_IFLNK);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), {}), 4) << "temporary files left";
+}
+
+TEST_F(PackOutputs, FifosStandardOutputAndLinksAreWrittenThroughAndALinkToNothingIsRefused) {
+  const std::string fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Bytes fromFifo;
+  std::thread reader([&] { fromFifo = ReadFile(fifo); });
+  EXPECT_EQ(RunPack({"explode", dir_ / "stream", fifo}).status, 0);
+  int unblock = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // ends the read if nothing came
+  if (unblock >= 0) close(unblock);
+  reader.join();
+  EXPECT_TRUE(fromFifo == text_);
+  EXPECT_EQ(Kind(fifo), S_IFIFO);
+
+  EXPECT_TRUE(RunPack({"explode", dir_ / "stream", "-"}).out ==
+              std::string(text_.begin(), text_.end()));
+
+  WriteFile(dir_ / "target", std::string("old"));
+  fs::create_symlink(dir_ / "target", dir_ / "link");
+  EXPECT_EQ(RunPack({"explode", dir_ / "stream", dir_ / "link"}).status, 0);
+  EXPECT_EQ(Kind(dir_ / "link"), S_IFLNK);
+  EXPECT_TRUE(ReadFile(dir_ / "target") == text_);
+
+  fs::create_symlink(dir_ / "missing", dir_ / "dangling");
+  PackRun r = RunPack({"explode", dir_ / "stream", dir_ / "dangling"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "symbolic link")) << r.err;
+  EXPECT_EQ(Kind(dir_ / "dangling"), S_IFLNK);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), {}), 6) << "files left";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "payload/archive_format.h"
+#include "payload/crc32.h"
 #include "tools/pack_io.h"
 #include "tools/pack_names.h"
 
@@ -187,6 +188,25 @@ bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, 
   return true;
 }
 
+void AppendIntegrityRecord(uint32_t spanLength, uint32_t spanCrc,
+                           const std::vector<uint32_t>& fileCrcs, std::vector<uint8_t>* out) {
+  size_t start = out->size();
+  out->resize(start + archive::IntegrityRecordSize(static_cast<uint32_t>(fileCrcs.size())));
+  uint8_t* p = out->data() + start;
+  std::memcpy(p, archive::kIntegrityMagic, archive::kIntegrityMagicSize);
+  p += archive::kIntegrityMagicSize;
+  for (uint32_t v : {spanLength, spanCrc, static_cast<uint32_t>(fileCrcs.size())}) {
+    archive::PutLE32(p, static_cast<int32_t>(v));
+    p += 4;
+  }
+  for (uint32_t crc : fileCrcs) {
+    archive::PutLE32(p, static_cast<int32_t>(crc));
+    p += 4;
+  }
+  archive::PutLE32(p, static_cast<int32_t>(Crc32Update(
+                          0, out->data() + start, static_cast<size_t>(p - out->data()) - start)));
+}
+
 bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& options,
                     PackBuildStats* stats, std::vector<std::string>* warnings, std::string* error) {
   *stats = PackBuildStats();
@@ -228,8 +248,15 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
   OutputFile out;  // a release artefact: flushed to the disk
   if (!out.Open(options.output, OutputFile::Sync::kDurable, error)) return false;
   out.Write(stub.data(), stub.size());
-  out.Write(marker, sizeof marker);
+  // From the marker to the end entry: the span the integrity record covers.
+  uint32_t spanCrc = 0;
+  auto emit = [&out, &spanCrc](const void* bytes, size_t size) {
+    out.Write(bytes, size);
+    spanCrc = Crc32Update(spanCrc, bytes, size);
+  };
+  emit(marker, sizeof marker);
   uint64_t afterMarker = out.BytesWritten();
+  std::vector<uint32_t> fileCrcs;
 
   std::vector<uint8_t> entry;
   std::vector<uint8_t> data;
@@ -237,7 +264,7 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
     if (!dir.relativePath.empty()) {
       entry.clear();
       PutName(std::string(1, archive::kDirectoryPrefix) + dir.entryPath, &entry);
-      out.Write(entry.data(), entry.size());
+      emit(entry.data(), entry.size());
       ++stats->directories;
     }
     for (const PackFile& f : dir.files) {
@@ -252,7 +279,8 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
       }
       if (archive::IsCompressedSize(archive::GetLE32(entry.data() + f.name.size() + 1)))
         ++stats->compressed;
-      out.Write(entry.data(), entry.size());
+      emit(entry.data(), entry.size());
+      fileCrcs.push_back(Crc32Update(0, data.data(), data.size()));
       ++stats->files;
       stats->bytesIn += data.size();
       // The setup forms each output path in 259 characters; under the default target
@@ -270,8 +298,16 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
     }
   }
   const uint8_t end = 0;
-  out.Write(&end, 1);
+  emit(&end, 1);
   stats->payloadBytes = out.BytesWritten() - afterMarker;
+  if (out.BytesWritten() - stub.size() > UINT32_MAX) {
+    *error = "the archive takes over 4 GiB, more than its integrity record can cover";
+    return false;
+  }
+  std::vector<uint8_t> record;
+  AppendIntegrityRecord(static_cast<uint32_t>(out.BytesWritten() - stub.size()), spanCrc, fileCrcs,
+                        &record);
+  out.Write(record.data(), record.size());
   stats->bytesOut = out.BytesWritten();
   if (stats->payloadBytes > kMeterSafePayload) {
     warnings->push_back("the archive holds " + std::to_string(stats->payloadBytes) +

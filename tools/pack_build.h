@@ -48,6 +48,11 @@ bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset);
 bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
                      const ImplodeOptions& options, std::vector<uint8_t>* out);
 
+// Appends the integrity record (payload/archive_format.h) for a span of spanLength bytes with
+// CRC-32 spanCrc and files of the given content CRC-32s.
+void AppendIntegrityRecord(uint32_t spanLength, uint32_t spanCrc,
+                           const std::vector<uint32_t>& fileCrcs, std::vector<uint8_t>* out);
+
 // The packer's compression default, for build and implode: the optimal parser, which makes the
 // smallest stream; the lazy one is the faster choice.
 inline ImplodeOptions DefaultPackImplodeOptions() {

@@ -32,11 +32,17 @@ const char kUsage[] =
     "      install safely, names over 260 characters, names differing only in case, symbolic\n"
     "      links, files of 2^31 bytes or more, a tree without files, and a stub holding the\n"
     "      marker record.\n"
+    "      After the end entry comes an integrity record: the CRC-32 of the archive and of\n"
+    "      every file's content.\n"
     "  tsarin-pack list SETUP\n"
-    "      One line per entry (kind, name, stored/compressed, size field), then totals.\n"
+    "      One line per entry: for a file its name, size once installed, how it is stored\n"
+    "      (stored/compressed), the bytes it takes in the archive and its CRC-32 (as zip\n"
+    "      and gzip compute it); for a directory entry its path. Then totals.\n"
     "  tsarin-pack test SETUP\n"
-    "      Reads every entry as the setup does and decodes every compressed one; exit 0 when\n"
-    "      all is sound, else 1 with a message naming the damaged entry.\n"
+    "      Reads every entry as the setup does, decodes every compressed one and checks the\n"
+    "      integrity record and every file's CRC-32 (a file without a record, built by an\n"
+    "      older packer, is checked by decoding only); exit 0 when all is sound, else 1 with\n"
+    "      a message naming the damaged entry.\n"
     "  tsarin-pack implode [--literal-mode M] [--dict-bits B] [--lazy|--optimal] IN OUT\n"
     "      Compresses IN into one raw stream (--optimal unless --lazy is given).\n"
     "  tsarin-pack explode IN OUT\n"
@@ -140,28 +146,46 @@ int RunList(int argc, char** argv) {
   ArchiveReader reader(file.data(), file.size());
   if (!reader.FindMarker(&error)) return Fail(std::string(argv[1]) + ": " + error);
   size_t files = 0, directories = 0, compressed = 0;
-  uint64_t dataBytes = 0;
+  uint64_t unpackedBytes = 0, packedBytes = 0;
+  std::string directory;
+  std::printf("kind\tname\tsize\tstored as\tpacked\tCRC-32\n");
   for (;;) {
     ArchiveEntry e;
     if (!reader.Next(&e, &error)) return Fail(std::string(argv[1]) + ": " + error);
     if (e.kind == ArchiveEntry::Kind::kEnd) break;
     if (e.kind == ArchiveEntry::Kind::kDirectory) {
       std::printf("dir\t>%s\n", PrintableName(e.name).c_str());
+      directory = e.name;
       ++directories;
       continue;
     }
+    uint64_t length = 0;
+    uint32_t crc = 0;
+    std::string why;
+    if (!EntryContent(file.data(), e, &length, &crc, &why))
+      return Fail(std::string(argv[1]) + ": " + DescribeEntry(e, directory) + ": " + why);
     bool packed = archive::IsCompressedSize(e.sizeField);
-    std::printf("file\t%s\t%s\t%ld\n", PrintableName(e.name).c_str(),
-                packed ? "compressed" : "stored", static_cast<long>(e.sizeField));
+    std::printf("file\t%s\t%llu\t%s\t%lu\t%08x\n", PrintableName(e.name).c_str(),
+                static_cast<unsigned long long>(length), packed ? "compressed" : "stored",
+                static_cast<unsigned long>(e.dataLength), crc);
     ++files;
     compressed += packed ? 1 : 0;
-    dataBytes += e.dataLength;
+    unpackedBytes += length;
+    packedBytes += e.dataLength;
   }
+  IntegrityRecord record;
+  std::string why;
+  RecordState state = ReadIntegrityRecord(file.data() + reader.Position(),
+                                          file.size() - reader.Position(), &record, &why);
   std::printf(
-      "total\t%zu files (%zu compressed, %zu stored), %zu directories, %llu data bytes, "
-      "marker at offset %zu\n",
+      "total\t%zu files (%zu compressed, %zu stored), %zu directories, %llu bytes, %llu "
+      "packed; marker at offset %zu; integrity record: %s\n",
       files, compressed, files - compressed, directories,
-      static_cast<unsigned long long>(dataBytes), reader.MarkerOffset());
+      static_cast<unsigned long long>(unpackedBytes), static_cast<unsigned long long>(packedBytes),
+      reader.MarkerOffset(),
+      state == RecordState::kPresent ? "yes"
+      : state == RecordState::kNone  ? "none"
+                                     : "damaged");
   return 0;
 }
 
@@ -175,9 +199,11 @@ int RunTest(int argc, char** argv) {
     return Fail(std::string(argv[1]) + ": " + error);
   std::printf(
       "%s: OK: %zu files (%zu compressed), %zu directories, %llu bytes unpacked, marker "
-      "at offset %zu\n",
+      "at offset %zu; %s\n",
       argv[1], totals.files, totals.compressed, totals.directories,
-      static_cast<unsigned long long>(totals.unpackedBytes), totals.markerOffset);
+      static_cast<unsigned long long>(totals.unpackedBytes), totals.markerOffset,
+      totals.hasRecord ? "integrity record and every file's CRC-32 match"
+                       : "no integrity record (an older setup file): checked by decoding only");
   return 0;
 }
 

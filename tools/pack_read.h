@@ -31,6 +31,8 @@ class ArchiveReader {
   // Reads the next entry and steps over its data. Fails, naming the entry, when the file ends
   // inside a name, a size field or the data, or when a name is over 260 characters.
   bool Next(ArchiveEntry* entry, std::string* error);
+  // Offset of the next byte to read: after the end entry, where an integrity record starts.
+  size_t Position() const { return pos_; }
 
  private:
   const uint8_t* data_;
@@ -48,6 +50,7 @@ struct ExplodeRun {
   int32_t result = 0;            // ExplodeStream's result code
   bool wantedMoreInput = false;  // the decoder asked for input after the last byte
   uint64_t outputBytes = 0;
+  uint32_t crc = 0;  // CRC-32 of the output
 };
 
 // Runs ExplodeStream over length bytes, delivering them as the setup's read callback does (at
@@ -55,9 +58,30 @@ struct ExplodeRun {
 ExplodeRun RunExplode(const uint8_t* data, size_t length, std::vector<uint8_t>* output);
 
 // True when the data decodes to its end-of-stream code and the stream uses all of it.
-// Otherwise false with what is wrong in *why. *outputBytes gets the decoded length.
-bool CheckCompressedData(const uint8_t* data, size_t length, uint64_t* outputBytes,
+// Otherwise false with what is wrong in *why. *outputBytes gets the decoded length, *crc the
+// CRC-32 of the decoded bytes.
+bool CheckCompressedData(const uint8_t* data, size_t length, uint64_t* outputBytes, uint32_t* crc,
                          std::string* why);
+
+// A file entry's content as installed: its length and CRC-32, the compressed ones decoded and
+// checked as by CheckCompressedData.
+bool EntryContent(const uint8_t* setup, const ArchiveEntry& entry, uint64_t* length, uint32_t* crc,
+                  std::string* why);
+
+// The integrity record that follows the end entry (layout in payload/archive_format.h).
+struct IntegrityRecord {
+  uint32_t spanLength = 0;
+  uint32_t spanCrc = 0;
+  std::vector<uint32_t> fileCrcs;
+  size_t size = 0;  // bytes the record takes
+};
+enum class RecordState { kNone, kPresent, kDamaged };
+// Reads the record from the size bytes at data, the bytes after the end entry. kNone when they
+// do not begin with the record's magic (an older setup file, or a signature's certificate
+// table); kDamaged, with what is wrong in *why, when they begin like a record but do not hold
+// a sound one.
+RecordState ReadIntegrityRecord(const uint8_t* data, size_t size, IntegrityRecord* record,
+                                std::string* why);
 
 struct ArchiveTotals {
   size_t markerOffset = 0;
@@ -65,11 +89,14 @@ struct ArchiveTotals {
   size_t directories = 0;
   size_t compressed = 0;
   uint64_t dataBytes = 0;      // entry data as stored in the archive
-  uint64_t unpackedBytes = 0;  // the files' lengths once installed (test only)
+  uint64_t unpackedBytes = 0;  // the files' lengths once installed
+  bool hasRecord = false;      // an integrity record follows the end entry
 };
 
-// The test command: every entry read, every name checked, every compressed entry decoded.
-// True when all is sound; otherwise false with a message naming the damaged entry.
+// The test command: every entry read, every name checked, every compressed entry decoded, and
+// when the file has an integrity record, the record checked and every file's content checked
+// against its CRC-32. True when all is sound; otherwise false with a message naming the
+// damaged entry (or the record).
 bool TestSetupFile(const uint8_t* data, size_t size, ArchiveTotals* totals, std::string* error);
 
 #endif  // TSARIN_TOOLS_PACK_READ_H

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "payload/archive_format.h"
+#include "payload/crc32.h"
 #include "tools/implode.h"
 #include "tools/pack_build.h"
 #include "tools/pack_names.h"
@@ -98,6 +99,7 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 // An archive read back: entries in order, with the file data as installed.
 struct ReadBack {
   size_t markerOffset = 0;
+  size_t end = 0;  // just after the end entry
   std::vector<ArchiveEntry> entries;
   std::vector<Bytes> contents;  // parallel to entries; decoded for compressed files
 };
@@ -122,6 +124,7 @@ ReadBack ReadArchive(const Bytes& file) {
     rb.contents.push_back(content);
   }
   EXPECT_TRUE(read) << error;
+  rb.end = reader.Position();
   return rb;
 }
 
@@ -158,7 +161,22 @@ TEST_F(PackTree, BuildThenReadBackGivesTheTreeInInstallOrderWithStoreRules) {
   EXPECT_EQ(Bytes(file.begin() + 1000, file.begin() + 1008), Bytes(8, 0)) << "padding";
   ReadBack rb = ReadArchive(file);
   EXPECT_EQ(rb.markerOffset, 1008u);
-  EXPECT_EQ(file.back(), 0) << "the end entry is the last byte";
+  // The integrity record ends the file: the span from the marker to the end entry, then every
+  // file's CRC-32 in archive order.
+  IntegrityRecord record;
+  std::string why;
+  ASSERT_EQ(ReadIntegrityRecord(file.data() + rb.end, file.size() - rb.end, &record, &why),
+            RecordState::kPresent)
+      << why;
+  EXPECT_EQ(rb.end + record.size, file.size());
+  EXPECT_EQ(record.spanLength, rb.end - rb.markerOffset);
+  EXPECT_EQ(record.spanCrc, Crc32Update(0, file.data() + rb.markerOffset, record.spanLength));
+  std::vector<uint32_t> crcs;
+  for (size_t i = 0; i < rb.entries.size(); ++i) {
+    if (rb.entries[i].kind == K::kFile)
+      crcs.push_back(Crc32Update(0, rb.contents[i].data(), rb.contents[i].size()));
+  }
+  EXPECT_EQ(record.fileCrcs, crcs);
 
   struct Expected {
     K kind;
@@ -195,13 +213,15 @@ TEST_F(PackTree, BuildThenReadBackGivesTheTreeInInstallOrderWithStoreRules) {
 
   PackRun list = RunPack({"list", out_ / "setup.exe"});
   EXPECT_EQ(list.status, 0) << list.err;
-  for (const char* line : {"file\tReadme.txt\tcompressed\t", "file\ta.bin\tstored\t-3000\n",
-                           "file\tempty\tstored\t0\n", "dir\t>Profiles\\Sub\n", "8 files"}) {
+  for (const char* line :
+       {"file\tReadme.txt\t5000\tcompressed\t", "file\ta.bin\t3000\tstored\t3000\t",
+        "file\tone\t1\tstored\t1\t8cdc1683\n", "file\tempty\t0\tstored\t0\t00000000\n",
+        "dir\t>Profiles\\Sub\n", "8 files", "27001 bytes", "integrity record: yes"}) {
     EXPECT_TRUE(Contains(list.out, line)) << list.out;
   }
   PackRun test = RunPack({"test", out_ / "setup.exe"});
   EXPECT_EQ(test.status, 0) << test.err;
-  EXPECT_TRUE(Contains(test.out, "OK")) << test.out;
+  EXPECT_TRUE(Contains(test.out, "OK") && Contains(test.out, "CRC-32 match")) << test.out;
 }
 
 TEST_F(PackTree, StreamOptionsReachEveryStreamLimitsAreInclusiveAndARebuildLeavesOnlyTheOutput) {
@@ -343,6 +363,11 @@ class PackDamage : public ::testing::Test {
     return RunPack({"test", out_ / "damaged.exe"});
   }
   Bytes Cut(size_t at) const { return Bytes(file_.begin(), file_.begin() + static_cast<long>(at)); }
+  Bytes Flip(size_t at) const {
+    Bytes b = file_;
+    b[at] ^= 0x01;
+    return b;
+  }
 
   TempDir src_, out_;
   Bytes file_;
@@ -350,11 +375,15 @@ class PackDamage : public ::testing::Test {
 };
 
 TEST_F(PackDamage, TruncationsAndCorruptStreamsAreFoundAndNameTheirEntry) {
+  // A cut just after the end entry leaves a sound file without a record (an older one).
   for (size_t cut = rb_.markerOffset + 16; cut < file_.size(); ++cut) {
     ArchiveTotals totals;
     std::string error;
-    EXPECT_FALSE(TestSetupFile(file_.data(), cut, &totals, &error)) << "cut at " << cut;
-    EXPECT_TRUE(Contains(error, "entry ")) << error;
+    EXPECT_EQ(TestSetupFile(file_.data(), cut, &totals, &error), cut == rb_.end) << cut;
+    EXPECT_TRUE(Contains(error, cut < rb_.end   ? "entry "
+                                : cut > rb_.end ? "integrity"
+                                                : ""))
+        << error;
   }
   // Through the command line, at a few telling points and with the last stream damaged.
   const ArchiveEntry& e = rb_.entries[3];
@@ -380,7 +409,16 @@ TEST_F(PackDamage, TruncationsAndCorruptStreamsAreFoundAndNameTheirEntry) {
            Damage{Cut(e.dataOffset - 6), "file ends inside the name", "entry 4 \"second"},
            Damage{Cut(e.dataOffset - 2), "file ends inside the size field", second},
            Damage{Cut(e.dataOffset + e.dataLength / 2), "file ends inside the data", second},
-           Damage{Cut(file_.size() - 1), "entry 5", ""},
+           Damage{Cut(rb_.end - 1), "entry 5", ""},
+           Damage{Cut(file_.size() - 1), "ends inside the integrity record", ""},
+           Damage{Flip(rb_.entries[1].dataOffset + 50), "CRC-32", "entry 2 \"raw.bin\""},
+           Damage{Flip(file_.size() - 6), "record's own CRC-32", ""},
+           Damage{Flip(rb_.entries[0].dataOffset - 7), "a name, size field", ""},  // "first"
+           Damage{Flip(rb_.entries[1].dataOffset - 1), "", ""},  // raw.bin's size field
+           Damage{withStream([](Bytes& d) {
+                    ImplodeBuffer(Text(2600).data(), 2600, ImplodeOptions(), &d);
+                  }),
+                  "CRC-32", second},
            Damage{Cut(rb_.markerOffset + 8), "no marker", ""},
            Damage{shifted, "no marker", ""},
            Damage{withStream([](Bytes& d) { d[1] = 7; }), "decoder result 1", second},
@@ -399,6 +437,9 @@ TEST_F(PackDamage, TruncationsAndCorruptStreamsAreFoundAndNameTheirEntry) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, d.message) && Contains(r.err, d.names)) << r.err;
   }
+  PackRun older = TestBytes(Cut(rb_.end));
+  EXPECT_EQ(older.status, 0) << older.err;
+  EXPECT_TRUE(Contains(older.out, "no integrity record")) << older.out;
 }
 
 TEST(PackCraftedArchive, UnsafeNamesAndStreamsTheDecoderWouldPassAreReported) {

@@ -37,7 +37,10 @@ inline uint32_t MaxDistance(int dictBits, uint32_t length) {
 // Collects bits least significant first, the order the decoder reads them.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  explicit BitWriter(std::vector<uint8_t>* out, uint64_t pending = 0, int pendingCount = 0)
+      : out_(out), pending_(pending), pendingCount_(pendingCount) {}
+  uint64_t Pending() const { return pending_; }
+  int PendingCount() const { return pendingCount_; }
   void Put(uint32_t bits, int count) {
     pending_ |= static_cast<uint64_t>(bits) << pendingCount_;
     pendingCount_ += count;
@@ -194,6 +197,44 @@ uint32_t ImplodeMatchBits(int dictBits, uint32_t length, uint32_t distance) {
   return 1 + kLengthBits[code] + kLengthExtraBits[code] + kDistanceBits[distanceCode] + low;
 }
 
+namespace {
+
+// The tokens' symbols, without header or end code.
+void PutTokens(BitWriter* w, const std::vector<ImplodeToken>& tokens,
+               const ImplodeOptions& options) {
+  for (const ImplodeToken& t : tokens) {
+    if (t.length == 1) {
+      w->Put(0, 1);
+      if (options.literalMode == 0) {
+        w->Put(t.value, 8);
+      } else {
+        w->Put(kLiteralStored.code[t.value], kLiteralBits[t.value]);
+      }
+      continue;
+    }
+    w->Put(1, 1);
+    PutLength(w, t.length - 2u);
+    int low = LowDistanceBits(options.dictBits, t.length);
+    uint32_t d = t.value - 1u;
+    uint32_t code = d >> low;
+    w->Put(kDistanceStored[code], kDistanceBits[code]);
+    w->Put(d & ((1u << low) - 1), low);
+  }
+}
+
+void PutHeader(const ImplodeOptions& options, std::vector<uint8_t>* out) {
+  out->push_back(static_cast<uint8_t>(options.literalMode));
+  out->push_back(static_cast<uint8_t>(options.dictBits));
+}
+
+void PutEnd(BitWriter* w) {
+  w->Put(1, 1);
+  PutLength(w, kLengthBase[kEndCode] + kEndExtra);
+  w->Finish();
+}
+
+}  // namespace
+
 bool ImplodeTokensValid(const std::vector<ImplodeToken>& tokens, const ImplodeOptions& options) {
   if (!ImplodeOptionsValid(options)) return false;
   uint64_t produced = 0;
@@ -214,39 +255,24 @@ bool ImplodeEncode(const std::vector<ImplodeToken>& tokens, const ImplodeOptions
                    std::vector<uint8_t>* out) {
   if (!ImplodeTokensValid(tokens, options)) return false;
   out->clear();
-  out->push_back(static_cast<uint8_t>(options.literalMode));
-  out->push_back(static_cast<uint8_t>(options.dictBits));
+  PutHeader(options, out);
   BitWriter w(out);
-  for (const ImplodeToken& t : tokens) {
-    if (t.length == 1) {
-      w.Put(0, 1);
-      if (options.literalMode == 0) {
-        w.Put(t.value, 8);
-      } else {
-        w.Put(kLiteralStored.code[t.value], kLiteralBits[t.value]);
-      }
-      continue;
-    }
-    w.Put(1, 1);
-    PutLength(&w, t.length - 2u);
-    int low = LowDistanceBits(options.dictBits, t.length);
-    uint32_t d = t.value - 1u;
-    uint32_t code = d >> low;
-    w.Put(kDistanceStored[code], kDistanceBits[code]);
-    w.Put(d & ((1u << low) - 1), low);
-  }
-  w.Put(1, 1);
-  PutLength(&w, kLengthBase[kEndCode] + kEndExtra);
-  w.Finish();
+  PutTokens(&w, tokens, options);
+  PutEnd(&w);
   return true;
 }
 
 bool ImplodeParseLazy(const uint8_t* data, size_t size, const ImplodeOptions& options,
                       std::vector<ImplodeToken>* tokens) {
-  if (!ImplodeOptionsValid(options)) return false;
+  return ImplodeParseLazy(data, 0, size, options, tokens);
+}
+
+bool ImplodeParseLazy(const uint8_t* data, size_t start, size_t size, const ImplodeOptions& options,
+                      std::vector<ImplodeToken>* tokens) {
+  if (!ImplodeOptionsValid(options) || start > size) return false;
   tokens->clear();
   MatchFinder finder(data, size, ImplodeWindowSize(options.dictBits), kLazyMaxChain);
-  size_t pos = 0;
+  size_t pos = start;
   MatchFinder::Match carried;
   bool haveCarried = false;
   while (pos < size) {
@@ -381,11 +407,56 @@ ImplodeScan ImplodeScanStream(const uint8_t* data, size_t size, std::vector<Impl
   return scan;
 }
 
+ImplodeWriter::ImplodeWriter(const ImplodeOptions& options, size_t blockSize)
+    : options_(options), blockSize_(blockSize), window_(ImplodeWindowSize(options.dictBits)) {
+  buffer_.reserve(window_ + blockSize_);
+}
+
+void ImplodeWriter::Write(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  while (size > 0) {
+    size_t room = history_ + blockSize_ - buffer_.size();
+    size_t n = size < room ? size : room;
+    buffer_.insert(buffer_.end(), data, data + n);
+    data += n;
+    size -= n;
+    if (buffer_.size() == history_ + blockSize_) ParseBlock(out);
+  }
+}
+
+void ImplodeWriter::ParseBlock(std::vector<uint8_t>* out) {
+  if (!started_) {
+    PutHeader(options_, out);
+    started_ = true;
+  }
+  if (buffer_.size() == history_) return;
+  if (options_.parser == ImplodeParser::kOptimal)
+    ImplodeParseOptimal(buffer_.data(), history_, buffer_.size(), options_, &tokens_);
+  else
+    ImplodeParseLazy(buffer_.data(), history_, buffer_.size(), options_, &tokens_);
+  BitWriter w(out, pending_, pendingCount_);
+  PutTokens(&w, tokens_, options_);
+  pending_ = w.Pending();
+  pendingCount_ = w.PendingCount();
+  // The window before the next block is its history.
+  size_t keep = buffer_.size() < window_ ? buffer_.size() : window_;
+  buffer_.erase(buffer_.begin(), buffer_.end() - static_cast<ptrdiff_t>(keep));
+  history_ = keep;
+}
+
+void ImplodeWriter::Finish(std::vector<uint8_t>* out) {
+  ParseBlock(out);
+  BitWriter w(out, pending_, pendingCount_);
+  PutEnd(&w);
+  pending_ = 0;
+  pendingCount_ = 0;
+}
+
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,
                    std::vector<uint8_t>* out) {
-  std::vector<ImplodeToken> tokens;
-  bool parsed = options.parser == ImplodeParser::kOptimal
-                    ? ImplodeParseOptimal(data, size, options, &tokens)
-                    : ImplodeParseLazy(data, size, options, &tokens);
-  return parsed && ImplodeEncode(tokens, options, out);
+  out->clear();
+  if (!ImplodeOptionsValid(options)) return false;
+  ImplodeWriter writer(options);
+  writer.Write(data, size, out);
+  writer.Finish(out);
+  return true;
 }

@@ -59,6 +59,12 @@ bool ImplodeParseLazy(const uint8_t* data, size_t size, const ImplodeOptions& op
                       std::vector<ImplodeToken>* tokens);
 bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions& options,
                          std::vector<ImplodeToken>* tokens);
+// The same for the bytes from start to size only, the bytes before start being output already
+// made, which matches may reach back into. Also false when start > size.
+bool ImplodeParseLazy(const uint8_t* data, size_t start, size_t size, const ImplodeOptions& options,
+                      std::vector<ImplodeToken>* tokens);
+bool ImplodeParseOptimal(const uint8_t* data, size_t start, size_t size,
+                         const ImplodeOptions& options, std::vector<ImplodeToken>* tokens);
 
 // True when every match of tokens is 2-518 bytes long, reaches no farther than its length
 // allows (256 bytes for 2-byte matches, the window otherwise) and never before the first byte.
@@ -85,8 +91,36 @@ struct ImplodeScan {
 // tokens may be null.
 ImplodeScan ImplodeScanStream(const uint8_t* data, size_t size, std::vector<ImplodeToken>* tokens);
 
+// Compressing a stream given in pieces, in bounded memory. The input is parsed in blocks of
+// blockSize bytes, each with the window before it as history, so the stream depends on the
+// input bytes only, never on how they are handed over; a match never spans two blocks.
+constexpr size_t kImplodeBlockSize = size_t{1} << 20;
+class ImplodeWriter {
+ public:
+  // options must be valid (ImplodeOptionsValid).
+  explicit ImplodeWriter(const ImplodeOptions& options, size_t blockSize = kImplodeBlockSize);
+  // Takes size more input bytes; appends the stream bytes that are complete to *out.
+  void Write(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
+  // Ends the stream (the last block, the end-of-stream code, zero padding) into *out.
+  void Finish(std::vector<uint8_t>* out);
+
+ private:
+  void ParseBlock(std::vector<uint8_t>* out);
+
+  ImplodeOptions options_;
+  size_t blockSize_;
+  size_t window_;
+  size_t history_ = 0;  // bytes at the start of buffer_ that belong to the previous block
+  std::vector<uint8_t> buffer_;
+  std::vector<ImplodeToken> tokens_;
+  uint64_t pending_ = 0;  // bits not yet making a whole byte
+  int pendingCount_ = 0;
+  bool started_ = false;
+};
+
 // Compresses size bytes at data into a complete stream (header, symbols, end-of-stream code,
-// zero padding). Returns false only for invalid options.
+// zero padding) through ImplodeWriter, replacing the contents of out. Returns false only for
+// invalid options.
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,
                    std::vector<uint8_t>* out);
 

@@ -225,17 +225,27 @@ struct Node {
 
 bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions& options,
                          std::vector<ImplodeToken>* tokens) {
-  if (!ImplodeOptionsValid(options)) return false;
+  return ImplodeParseOptimal(data, 0, size, options, tokens);
+}
+
+bool ImplodeParseOptimal(const uint8_t* data, size_t start, size_t size,
+                         const ImplodeOptions& options, std::vector<ImplodeToken>* tokens) {
+  if (!ImplodeOptionsValid(options) || start > size) return false;
   tokens->clear();
-  if (size == 0) return true;
+  if (size == start) return true;
   const Prices prices(options);
   TreeMatchFinder finder(data, size, ImplodeWindowSize(options.dictBits));
+  // The history that matches may reach into; older bytes are out of reach anyway.
+  for (size_t pos = start - std::min<size_t>(start, ImplodeWindowSize(options.dictBits));
+       pos < start; ++pos) {
+    finder.Skip(pos);
+  }
   constexpr uint64_t kUnreached = std::numeric_limits<uint64_t>::max();
-  // ring[i % kRing] is node i while i lies within a token of the current position; step[i] is
-  // the final last token into node i, once the parse has passed it.
+  // ring[i % kRing] is node i while i lies within a token of the current position;
+  // step[i - start] is the final last token into node i, once the parse has passed it.
   std::vector<Node> ring(kRing, Node{kUnreached, ImplodeToken{0, 0}});
-  std::vector<ImplodeToken> step(size + 1, ImplodeToken{0, 0});
-  ring[0].cost = 0;
+  std::vector<ImplodeToken> step(size - start + 1, ImplodeToken{0, 0});
+  ring[start % kRing].cost = 0;
   auto relax = [&ring](size_t to, uint64_t bits, ImplodeToken t) {
     Node& n = ring[to % kRing];
     if (bits < n.cost) {
@@ -244,13 +254,13 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions&
     }
   };
   // Moves node i out of the ring once nothing can reach it any more.
-  auto settle = [&ring, &step](size_t i) {
+  auto settle = [&ring, &step, start](size_t i) {
     Node& n = ring[i % kRing];
-    step[i] = n.token;
+    step[i - start] = n.token;
     n.cost = kUnreached;
   };
   Match matches[TreeMatchFinder::kMaxMatches];
-  for (size_t pos = 0; pos < size;) {
+  for (size_t pos = start; pos < size;) {
     const uint64_t here = ring[pos % kRing].cost;
     settle(pos);
     relax(pos + 1, here + prices.literal[data[pos]], ImplodeToken::Literal(data[pos]));
@@ -280,8 +290,8 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t size, const ImplodeOptions&
   }
   settle(size);
   size_t count = 0;
-  for (size_t at = size; at > 0; at -= step[at].length) ++count;
+  for (size_t at = size - start; at > 0; at -= step[at].length) ++count;
   tokens->resize(count);
-  for (size_t at = size; at > 0; at -= step[at].length) (*tokens)[--count] = step[at];
+  for (size_t at = size - start; at > 0; at -= step[at].length) (*tokens)[--count] = step[at];
   return true;
 }

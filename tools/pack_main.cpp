@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "payload/archive_format.h"
+#include "payload/explode.h"
 #include "tools/implode.h"
 #include "tools/pack_build.h"
 #include "tools/pack_extract.h"
@@ -48,6 +50,8 @@ const char kUsage[] =
     "  tsarin-pack explode IN OUT\n"
     "      Decodes one raw stream; writes what the decoder wrote and exits with its result\n"
     "      code (0 ok, 1 bad dictionary byte, 2 bad literal mode, 3 too short, 4 truncated).\n"
+    "      Both stream: IN may be \"-\" (standard input), and memory stays the same whatever\n"
+    "      the size of the data.\n"
     "  tsarin-pack extract ...\n"
     "      Installs a setup file's payload through the install engine.\n"
     "OUT: a regular file is replaced all or nothing (a temporary file beside it, renamed over\n"
@@ -207,6 +211,10 @@ int RunTest(int argc, char** argv) {
   return 0;
 }
 
+// Input and output blocks of implode and explode, which stream: their memory does not grow
+// with the data.
+constexpr size_t kStreamBlock = size_t{1} << 16;
+
 int RunImplode(int argc, char** argv) {
   ImplodeOptions options = DefaultPackImplodeOptions();
   std::vector<std::string> paths;
@@ -222,22 +230,66 @@ int RunImplode(int argc, char** argv) {
     }
   }
   if (paths.size() != 2) return UsageError("implode needs IN and OUT");
-  std::vector<uint8_t> in, out;
+  if (!ImplodeOptionsValid(options)) return Fail("invalid options");
+  InputFile in;
+  OutputFile out;
   std::string error;
-  if (!ReadWholeFile(paths[0], &in, &error)) return Fail(error);
-  if (!ImplodeBuffer(in.data(), in.size(), options, &out)) return Fail("invalid options");
-  if (!WriteWholeFile(paths[1], out, &error)) return Fail(error);
+  if (!in.Open(paths[0], &error) || !out.Open(paths[1], OutputFile::Sync::kNone, &error))
+    return Fail(error);
+  ImplodeWriter writer(options);
+  std::vector<uint8_t> block(kStreamBlock), stream;
+  for (;;) {
+    size_t got = 0;
+    if (!in.Read(block.data(), block.size(), &got, &error)) return Fail(error);
+    if (got == 0) break;
+    writer.Write(block.data(), got, &stream);
+    out.Write(stream.data(), stream.size());
+    stream.clear();
+  }
+  writer.Finish(&stream);
+  out.Write(stream.data(), stream.size());
+  if (!out.Commit(&error)) return Fail(error);
   return 0;
+}
+
+// The decoder's callbacks over an input file read in blocks and an output file.
+struct ExplodeFiles {
+  InputFile in;
+  OutputFile out;
+  std::string error;  // of the first failed read
+  std::vector<uint8_t> block = std::vector<uint8_t>(kStreamBlock);
+  size_t pos = 0, count = 0;
+};
+
+uint32_t ReadForExplode(char* buffer, uint32_t* size, void* param) {
+  ExplodeFiles* f = static_cast<ExplodeFiles*>(param);
+  if (f->pos == f->count && f->error.empty()) {
+    f->pos = f->count = 0;
+    f->in.Read(f->block.data(), f->block.size(), &f->count, &f->error);
+  }
+  size_t n = f->count - f->pos < *size ? f->count - f->pos : *size;
+  std::memcpy(buffer, f->block.data() + f->pos, n);
+  f->pos += n;
+  return static_cast<uint32_t>(n);
+}
+
+void WriteForExplode(char* buffer, uint32_t* count, void* param) {
+  static_cast<ExplodeFiles*>(param)->out.Write(buffer, *count);
 }
 
 int RunExplodeCommand(int argc, char** argv) {
   if (argc != 3) return UsageError("explode needs IN and OUT");
-  std::vector<uint8_t> in, out;
+  ExplodeFiles files;
   std::string error;
-  if (!ReadWholeFile(argv[1], &in, &error)) return Fail(error);
-  ExplodeRun run = RunExplode(in.data(), in.size(), &out);
-  if (!WriteWholeFile(argv[2], out, &error)) return Fail(error);
-  return run.result;
+  if (!files.in.Open(argv[1], &error) ||
+      !files.out.Open(argv[2], OutputFile::Sync::kNone, &error)) {
+    return Fail(error);
+  }
+  std::unique_ptr<ExplodeWorkArea> work(new ExplodeWorkArea());
+  int32_t result = ExplodeStream(ReadForExplode, WriteForExplode, work.get(), &files);
+  if (!files.error.empty()) return Fail(files.error);
+  if (!files.out.Commit(&error)) return Fail(error);
+  return result;
 }
 
 }  // namespace

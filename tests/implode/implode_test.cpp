@@ -172,6 +172,30 @@ TEST(ImplodeRoundTrip, EveryHeaderAndParserDecodesToTheInputUsingExactlyTheStrea
   }
 }
 
+TEST(ImplodeRoundTrip, AStreamWrittenInPiecesOfAnySizeIsTheSameAndDecodesAcrossBlocks) {
+  // Small blocks, so that matches reach back into the block before, for every header.
+  Bytes data = Text(9000, 40);
+  Bytes binary = Binary(7000, 41);
+  data.insert(data.end(), binary.begin(), binary.end());
+  for (const ImplodeOptions& o : AllOptions()) {
+    SCOPED_TRACE(Describe(o));
+    Bytes whole;
+    for (size_t piece : {data.size(), size_t{1}, size_t{777}}) {
+      ImplodeWriter writer(o, 1500);
+      Bytes stream;
+      for (size_t at = 0; at < data.size(); at += piece)
+        writer.Write(data.data() + at, std::min(piece, data.size() - at), &stream);
+      writer.Finish(&stream);
+      if (whole.empty()) whole = stream;
+      EXPECT_TRUE(stream == whole) << piece;
+    }
+    Decoded d = Decode(whole);
+    EXPECT_EQ(d.result, kExplodeOk);
+    EXPECT_TRUE(d.output == data);
+    EXPECT_EQ(ImplodeScanStream(whole.data(), whole.size(), nullptr).usedBytes, whole.size());
+  }
+}
+
 TEST(ImplodeRoundTrip, KnownStreamsAreReproducedBitForBit) {
   struct Known {
     std::string text;

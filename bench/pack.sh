@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Whole-process benchmarks of tsarin-pack, each against its baseline in the same run:
+#   - explode of a 20 MB corpus (cmake, gdb and the license texts) into a regular file against
+#     `gzip -dc` of the same corpus (gzip -9) into a regular file: median of 5, taking turns;
+#     and the peak memory of explode.
+#   bench/pack.sh TSARIN_PACK [repetitions]
+set -euo pipefail
+pack=$1
+runs=${2:-5}
+work=$(mktemp -d /tmp/tsarin-bench-pack.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# Seconds taken by a command, to the microsecond.
+seconds() {
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.6f\n", b - a}'
+}
+median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+# Peak resident memory of a command, in kB.
+peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+
+corpus=$work/corpus
+for f in /usr/bin/cmake /usr/bin/gdb /usr/share/common-licenses/*; do
+  [ -f "$f" ] && cat "$f"
+done >"$corpus"
+size=$(stat -c %s "$corpus")
+"$pack" implode "$corpus" "$work/corpus.imp"
+gzip -9 -c "$corpus" >"$work/corpus.gz"
+"$pack" explode "$work/corpus.imp" "$work/out"
+cmp -s "$corpus" "$work/out" || { echo "bench/pack.sh: explode gave other bytes" >&2; exit 1; }
+
+: >"$work/t.explode"
+: >"$work/t.gzip"
+for ((i = 0; i < runs; i++)); do
+  rm -f "$work/out"
+  seconds "$pack" explode "$work/corpus.imp" "$work/out" >>"$work/t.explode"
+  rm -f "$work/out"
+  seconds sh -c 'gzip -dc "$1" >"$2"' sh "$work/corpus.gz" "$work/out" >>"$work/t.gzip"
+done
+explode=$(median <"$work/t.explode")
+gz=$(median <"$work/t.gzip")
+rm -f "$work/out"
+peak=$(peak_kb "$pack" explode "$work/corpus.imp" "$work/out")
+echo "Whole-process decoding of $size bytes into a regular file, median of $runs"
+awk -v e="$explode" -v g="$gz" -v s="$size" 'BEGIN {
+  printf "  tsarin-pack explode  %7.3f s  %7.1f MB/s\n", e, s / e / 1048576
+  printf "  gzip -dc             %7.3f s  %7.1f MB/s\n", g, s / g / 1048576
+  printf "  speed against gzip -dc: %.2fx   goal: at least 2.00x\n", g / e
+}'
+awk -v p="$peak" 'BEGIN {printf "  explode peak memory %.1f MB   goal: at most 16 MB\n", p / 1024}'

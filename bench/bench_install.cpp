@@ -9,6 +9,7 @@
 // dialog and the desktop, into a temporary directory mapped as drive B:. It also counts the
 // allocations made from the search for the marker to the end entry.
 //   bench-install [megabytes]     (default 50)
+//   bench-install tree DIR [megabytes]    writes only the product tree into DIR
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -368,6 +369,12 @@ int Run(const fs::path& temp, size_t megabytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // bench-install tree DIR [megabytes]: only writes the product tree, for bench/pack.sh.
+  if (argc > 2 && std::strcmp(argv[1], "tree") == 0) {
+    size_t files = 0;
+    size_t megabytes = argc > 3 ? static_cast<size_t>(std::atoi(argv[3])) : 50;
+    return BuildTree(argv[2], megabytes << 20, &files) ? 0 : 1;
+  }
   size_t megabytes = argc > 1 ? static_cast<size_t>(std::atoi(argv[1])) : 50;
   if (megabytes == 0 || megabytes > 1000) {
     std::fprintf(stderr, "usage: bench-install [megabytes]\n");

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "payload/archive_format.h"
 #include "payload/crc32.h"
@@ -140,6 +144,151 @@ void PutName(const std::string& name, std::vector<uint8_t>* out) {
   out->push_back(0);
 }
 
+// One file of the archive: read and compressed by a worker, written by the writer.
+struct FileJob {
+  const PackFile* file = nullptr;
+  bool store = false;  // matched a --store pattern
+  // Filled in by the worker.
+  std::string error;
+  uint64_t length = 0;  // bytes read
+  uint32_t crc = 0;     // of the bytes read
+  bool compressed = false;
+  std::vector<uint8_t> packed;  // the stream, when compressed
+  bool done = false;
+};
+
+constexpr size_t kReadBlock = size_t{1} << 16;
+
+// Reads the file, computing its CRC-32, and compresses it unless it is to be stored. The
+// stream is kept when it makes the file smaller and is 5 bytes or more (the setup refuses
+// shorter streams); otherwise the file is stored and the writer copies it from the disk.
+void CompressFile(const ImplodeOptions& options, FileJob* job) {
+  InputFile in;
+  if (!in.Open(job->file->fullPath, &job->error)) return;
+  std::unique_ptr<ImplodeWriter> writer;
+  if (!job->store) writer.reset(new ImplodeWriter(options));
+  std::vector<uint8_t> block(kReadBlock);
+  for (;;) {
+    size_t got = 0;
+    if (!in.Read(block.data(), block.size(), &got, &job->error)) return;
+    if (got == 0) break;
+    job->crc = Crc32Update(job->crc, block.data(), got);
+    job->length += got;
+    if (writer == nullptr) continue;
+    writer->Write(block.data(), got, &job->packed);
+    if (job->packed.size() >= job->file->size) {
+      writer.reset();  // it will not be smaller: stored
+      std::vector<uint8_t>().swap(job->packed);
+    }
+  }
+  if (writer != nullptr) {
+    writer->Finish(&job->packed);
+    job->compressed = job->packed.size() >= 5 && job->packed.size() < job->length;
+  }
+  if (!job->compressed) std::vector<uint8_t>().swap(job->packed);
+}
+
+// Copies a stored file from the disk through emit, checking that it is what the worker read.
+template <typename Emit>
+bool CopyStored(const PackFile& f, const FileJob& job, Emit emit, std::string* error) {
+  InputFile in;
+  if (!in.Open(f.fullPath, error)) return false;
+  std::vector<uint8_t> block(kReadBlock);
+  uint64_t length = 0;
+  uint32_t crc = 0;
+  for (;;) {
+    size_t got = 0;
+    if (!in.Read(block.data(), block.size(), &got, error)) return false;
+    if (got == 0) break;
+    got = static_cast<size_t>(std::min<uint64_t>(got, job.length - length));
+    if (got == 0) break;
+    crc = Crc32Update(crc, block.data(), got);
+    length += got;
+    emit(block.data(), got);
+  }
+  if (length != job.length || crc != job.crc) {
+    *error = "\"" + f.relativePath + "\" changed while it was being packed";
+    return false;
+  }
+  return true;
+}
+
+// Threads that compress the files in archive order, ahead of the writer. The streams waiting
+// to be written are bounded: a file is started only while the sizes of the files started and
+// not yet written add up to at most the largest file plus a fixed amount per job (a file is
+// always started when none is waiting), so memory stays at about that much plus what each
+// job's compressor uses.
+class Workers {
+ public:
+  Workers(std::vector<FileJob>* jobs, const PackBuildOptions& options)
+      : jobs_(*jobs), options_(options.implode) {
+    size_t count = options.jobs > 0 ? options.jobs : 1;
+    uint64_t largest = 0;
+    for (const FileJob& job : jobs_) largest = std::max(largest, job.file->size);
+    budget_ = largest + kBudgetPerJob * count;
+    for (size_t i = 0; i < count; ++i) threads_.emplace_back([this] { Run(); });
+  }
+  ~Workers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+
+  // The job once its worker is done with it.
+  FileJob& WaitFor(size_t index) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return jobs_[index].done; });
+    return jobs_[index];
+  }
+  // The job has been written: its memory goes back to the budget.
+  void Release(size_t index) {
+    std::vector<uint8_t>().swap(jobs_[index].packed);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      inFlight_ -= jobs_[index].file->size;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  static constexpr uint64_t kBudgetPerJob = uint64_t{16} << 20;
+
+  void Run() {
+    for (;;) {
+      size_t index;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return stop_ || next_ == jobs_.size() || inFlight_ == 0 ||
+                 inFlight_ + jobs_[next_].file->size <= budget_;
+        });
+        if (stop_ || next_ == jobs_.size()) return;
+        index = next_++;
+        inFlight_ += jobs_[index].file->size;
+      }
+      CompressFile(options_, &jobs_[index]);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_[index].done = true;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  std::vector<FileJob>& jobs_;
+  const ImplodeOptions options_;
+  uint64_t budget_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t next_ = 0;
+  uint64_t inFlight_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
 }  // namespace
 
 bool WalkSourceTree(const std::string& root, PackTree* tree, std::string* error) {
@@ -169,23 +318,6 @@ bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset) {
     }
   }
   return false;
-}
-
-bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
-                     const ImplodeOptions& options, std::vector<uint8_t>* out) {
-  if (data.size() > kMaxEntryLength) return false;
-  std::vector<uint8_t> packed;
-  bool compress = !store && ImplodeBuffer(data.data(), data.size(), options, &packed) &&
-                  packed.size() >= 5 && packed.size() < data.size();
-  const std::vector<uint8_t>& body = compress ? packed : data;
-  int32_t field = compress ? static_cast<int32_t>(packed.size())
-                           : archive::StoredSizeField(static_cast<uint32_t>(data.size()));
-  PutName(name, out);
-  uint8_t size[4];
-  archive::PutLE32(size, field);
-  out->insert(out->end(), size, size + 4);
-  out->insert(out->end(), body.begin(), body.end());
-  return true;
 }
 
 void AppendIntegrityRecord(uint32_t spanLength, uint32_t spanCrc,
@@ -245,6 +377,19 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
   uint8_t marker[archive::kRecordSize];
   archive::WriteMarkerRecord(marker);
 
+  // The files in archive order, compressed by the workers; written here, in order.
+  std::vector<FileJob> jobs;
+  for (const PackDirectory& dir : tree.directories) {
+    for (const PackFile& f : dir.files) {
+      FileJob job;
+      job.file = &f;
+      for (const std::string& glob : options.storeGlobs)
+        job.store = job.store || MatchGlob(glob, f.relativePath) || MatchGlob(glob, f.name);
+      jobs.push_back(job);
+    }
+  }
+  Workers workers(&jobs, options);
+
   OutputFile out;  // a release artefact: flushed to the disk
   if (!out.Open(options.output, OutputFile::Sync::kDurable, error)) return false;
   out.Write(stub.data(), stub.size());
@@ -257,9 +402,12 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
   emit(marker, sizeof marker);
   uint64_t afterMarker = out.BytesWritten();
   std::vector<uint32_t> fileCrcs;
+  PackProgress progress;
+  progress.totalFiles = jobs.size();
+  for (const FileJob& job : jobs) progress.totalBytes += job.file->size;
 
   std::vector<uint8_t> entry;
-  std::vector<uint8_t> data;
+  size_t next = 0;
   for (const PackDirectory& dir : tree.directories) {
     if (!dir.relativePath.empty()) {
       entry.clear();
@@ -268,21 +416,36 @@ bool BuildSetupFile(const std::string& sourceDir, const PackBuildOptions& option
       ++stats->directories;
     }
     for (const PackFile& f : dir.files) {
-      if (!ReadWholeFile(f.fullPath, &data, error)) return false;
-      bool store = false;
-      for (const std::string& glob : options.storeGlobs)
-        store = store || MatchGlob(glob, f.relativePath) || MatchGlob(glob, f.name);
-      entry.clear();
-      if (!AppendFileEntry(f.name, data, store, options.implode, &entry)) {
+      FileJob& job = workers.WaitFor(next);
+      if (!job.error.empty()) {
+        *error = job.error;
+        return false;
+      }
+      if (job.length > kMaxEntryLength) {
         *error = "refusing \"" + f.relativePath + "\": it grew beyond 2147483647 bytes";
         return false;
       }
-      if (archive::IsCompressedSize(archive::GetLE32(entry.data() + f.name.size() + 1)))
-        ++stats->compressed;
+      entry.clear();
+      PutName(f.name, &entry);
+      uint8_t field[4];
+      archive::PutLE32(field, job.compressed
+                                  ? static_cast<int32_t>(job.packed.size())
+                                  : archive::StoredSizeField(static_cast<uint32_t>(job.length)));
+      entry.insert(entry.end(), field, field + 4);
       emit(entry.data(), entry.size());
-      fileCrcs.push_back(Crc32Update(0, data.data(), data.size()));
+      if (job.compressed) {
+        emit(job.packed.data(), job.packed.size());
+        ++stats->compressed;
+      } else if (!CopyStored(f, job, emit, error)) {
+        return false;
+      }
+      fileCrcs.push_back(job.crc);
+      workers.Release(next++);
       ++stats->files;
-      stats->bytesIn += data.size();
+      stats->bytesIn += job.length;
+      ++progress.doneFiles;
+      progress.doneBytes += f.size;
+      if (options.progress) options.progress(progress);
       // The setup forms each output path in 259 characters; under the default target
       // directory only this much is left for the relative path.
       if (sizeof kDefaultTarget - 1 + f.relativePath.size() > kMaxInstalledPath) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,6 @@ bool WalkSourceTree(const std::string& root, PackTree* tree, std::string* error)
 // would take for the marker; *offset is then that record's offset.
 bool StubHoldsMarker(const std::vector<uint8_t>& stub, size_t* offset);
 
-// Appends one file entry: the data compressed when that makes it smaller and the stream is
-// 5 bytes or more (the setup refuses shorter streams), stored otherwise or when store is set.
-// Returns false for data of 2^31 bytes or more.
-bool AppendFileEntry(const std::string& name, const std::vector<uint8_t>& data, bool store,
-                     const ImplodeOptions& options, std::vector<uint8_t>* out);
-
 // Appends the integrity record (payload/archive_format.h) for a span of spanLength bytes with
 // CRC-32 spanCrc and files of the given content CRC-32s.
 void AppendIntegrityRecord(uint32_t spanLength, uint32_t spanCrc,
@@ -61,11 +56,23 @@ inline ImplodeOptions DefaultPackImplodeOptions() {
   return o;
 }
 
+// How far a build has come, after each file written.
+struct PackProgress {
+  size_t doneFiles = 0;
+  size_t totalFiles = 0;
+  uint64_t doneBytes = 0;  // of the files' sizes
+  uint64_t totalBytes = 0;
+};
+
 struct PackBuildOptions {
   std::string output;
   std::string stubPath;  // empty: no stub
   ImplodeOptions implode = DefaultPackImplodeOptions();
   std::vector<std::string> storeGlobs;
+  // Threads compressing files, ahead of the one writing them in order. The output is the same
+  // for every number.
+  size_t jobs = 1;
+  std::function<void(const PackProgress&)> progress;  // optional
 };
 
 struct PackBuildStats {

@@ -1,5 +1,9 @@
 // tsarin-pack: builds setup files (stub + marker + archive), lists and checks them, and
 // compresses or decompresses single implode streams.
+#include <sched.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +25,7 @@ namespace {
 const char kUsage[] =
     "usage:\n"
     "  tsarin-pack build -o OUT [--stub STUB] [--literal-mode 0|1] [--dict-bits 4|5|6]\n"
-    "                    [--lazy|--optimal] [--store GLOB]... SOURCE_DIR\n"
+    "                    [--lazy|--optimal] [--store GLOB]... [--jobs N] SOURCE_DIR\n"
     "      Writes STUB (none if not given) padded with zeros to a multiple of 16 bytes, the\n"
     "      marker, and an archive of SOURCE_DIR: its files, then each sub-directory depth\n"
     "      first, names sorted bytewise. A file is compressed when that makes it smaller and\n"
@@ -34,6 +38,8 @@ const char kUsage[] =
     "      install safely, names over 260 characters, names differing only in case, symbolic\n"
     "      links, files of 2^31 bytes or more, a tree without files, and a stub holding the\n"
     "      marker record.\n"
+    "      --jobs N compresses N files at a time (default: the number of processors); the\n"
+    "      output is the same for every N. On a terminal a progress line shows on stderr.\n"
     "      After the end entry comes an integrity record: the CRC-32 of the archive and of\n"
     "      every file's content.\n"
     "  tsarin-pack list SETUP\n"
@@ -102,8 +108,42 @@ bool ParseImplodeOption(int argc, char** argv, int* i, ImplodeOptions* options, 
   return false;
 }
 
+// Processors this process may run on.
+size_t Processors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+    return static_cast<size_t>(CPU_COUNT(&set));
+  long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<size_t>(n) : 1;
+}
+
+// One progress line on a terminal, redrawn at most ten times a second.
+class ProgressLine {
+ public:
+  void Show(const PackProgress& p) {
+    double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+    bool last = p.doneFiles == p.totalFiles;
+    if (!last && elapsed - shownAt_ < 0.1) return;
+    shownAt_ = elapsed;
+    const double mb = 1048576.0;
+    double rate = elapsed > 0 ? static_cast<double>(p.doneBytes) / elapsed : 0;
+    double left = rate > 0 ? static_cast<double>(p.totalBytes - p.doneBytes) / rate : 0;
+    std::fprintf(stderr, "\r%zu/%zu files, %.1f/%.1f MB, %.1f MB/s, %.0f s left\x1b[K", p.doneFiles,
+                 p.totalFiles, static_cast<double>(p.doneBytes) / mb,
+                 static_cast<double>(p.totalBytes) / mb, rate / mb, left);
+    if (last) std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point start_ = Clock::now();
+  double shownAt_ = -1;
+};
+
 int RunBuild(int argc, char** argv) {
   PackBuildOptions options;
+  options.jobs = Processors();
   std::string source;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -116,6 +156,12 @@ int RunBuild(int argc, char** argv) {
       if (arg == "-o") options.output = value;
       if (arg == "--stub") options.stubPath = value;
       if (arg == "--store") options.storeGlobs.push_back(value);
+    } else if (arg == "--jobs" || arg == "-j") {
+      char* end = nullptr;
+      long n = i + 1 < argc ? std::strtol(argv[++i], &end, 10) : 0;
+      if (end == nullptr || *end != 0 || n < 1 || n > 256)
+        return UsageError(arg + " needs a number of 1 to 256");
+      options.jobs = static_cast<size_t>(n);
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (source.empty()) {
@@ -126,6 +172,8 @@ int RunBuild(int argc, char** argv) {
   }
   if (options.output.empty()) return UsageError("build needs -o OUT");
   if (source.empty()) return UsageError("build needs a SOURCE_DIR");
+  ProgressLine line;
+  if (isatty(STDERR_FILENO)) options.progress = [&line](const PackProgress& p) { line.Show(p); };
   PackBuildStats stats;
   std::vector<std::string> warnings;
   std::string error;

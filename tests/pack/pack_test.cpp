@@ -247,6 +247,15 @@ TEST_F(PackTree, StreamOptionsReachEveryStreamLimitsAreInclusiveAndARebuildLeave
   EXPECT_EQ(std::distance(fs::directory_iterator(out_.path()), {}), 1) << "temporary files left";
 }
 
+TEST_F(PackTree, EveryNumberOfJobsWritesTheSameBytes) {
+  for (const char* jobs : {"1", "3"}) {
+    PackRun r = RunPack({"build", "--jobs", jobs, "-o", out_ / jobs, src_.path()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "no progress line off a terminal";
+  }
+  EXPECT_TRUE(ReadFile(out_ / "1") == ReadFile(out_ / "3"));
+}
+
 // --- Refusals --------------------------------------------------------------------------------
 
 struct BadTree {

@@ -1,5 +1,13 @@
 # Shared build settings for project targets.
 
+# Two builds of the same source, in any folders, give the same Win32 programs: no link time in
+# their headers, and source and build files named relative to their trees wherever the compiler
+# writes a path (__FILE__, debug information).
+if(WIN32)
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+endif()
+
 # Project code is warning-free: warnings are errors.
 function(tsarin_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)

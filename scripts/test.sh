@@ -47,6 +47,12 @@ else
     "$(ctest --test-dir "$root/build/win32" -N | sed -n 's/^Total Tests: //p') Win32 tests built, not run"
 fi
 
+echo "== reproducible build"
+# The setup program and TSARIN.EXE built again from a copy of the source in other folders must
+# be the same bytes.
+"$root/scripts/repro-check.sh" "$root/build/win32" "$root/build/native-asan/tools/tsarin-pack" ||
+  status=1
+
 echo "== fuzz targets (30 s each)"
 "$root/scripts/fuzz.sh" || status=1
 

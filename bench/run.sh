@@ -53,6 +53,13 @@ else
   echo "no mingw-w64 cross compiler: no setup stub size"
 fi
 
+# Peers: NSIS installers of the sample product next to TSARIN.EXE (sizes; install times under
+# Wine where it runs).
+if command -v i686-w64-mingw32-g++-posix >/dev/null; then
+  echo
+  "$root/bench/peers.sh"
+fi
+
 if ! command -v valgrind >/dev/null; then
   echo "valgrind not installed: no instruction counts"
   exit 0

@@ -38,6 +38,8 @@ TEST_F(ExtractCommand, ExitStatusAndOutputFollowTheInstallsEnd) {
   EXPECT_EQ(standard.status, 0);
   EXPECT_EQ(standard.out, "Installation was successful.\n");
   EXPECT_EQ(standard.err, "");
+  // A DIR whose parents are missing too is made with them, as the setup makes its target.
+  EXPECT_EQ(Run(Setup() + " " + Host("new/deeper").string()).status, 0);
   EXPECT_FALSE(fs::exists(Host("out/proto_c.txt")));
 
   Result developer = Run("--developer " + Setup() + " " + Out());

@@ -22,7 +22,7 @@ char outputStreamBuffer[64 * 1024];
 
 }  // namespace
 
-uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* /*param*/) {
+uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* quiet) {
   InstallContext& ctx = installContext;
   if (ctx.entryRemaining == 0) return 0;
   uint32_t remaining = static_cast<uint32_t>(ctx.entryRemaining);
@@ -32,7 +32,11 @@ uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* /*param*/) {
     ctx.readFailed = 1;
     return 0;
   }
-  AdvanceProgress();
+  if (quiet == nullptr) {
+    AdvanceProgress();
+  } else {
+    ctx.entryRemaining -= ctx.lastBlockSize;
+  }
   return block;
 }
 

@@ -6,6 +6,7 @@
 
 #include "payload/archive_format.h"
 #include "payload/crc32.h"
+#include "payload/entry_extraction.h"
 #include "payload/explode.h"
 #include "payload/payload_reader.h"
 #include "setup/install_context.h"
@@ -19,20 +20,7 @@ namespace {
 char recordStreamBuffer[512];
 
 uint32_t spanCrc;
-
-// The decoder's read function for the check: the entry's own bytes, without the meter.
-uint32_t ReadForCheck(char* buffer, uint32_t* wanted, void* /*param*/) {
-  InstallContext& ctx = installContext;
-  uint32_t remaining = static_cast<uint32_t>(ctx.entryRemaining);
-  uint32_t block = remaining < *wanted ? remaining : *wanted;
-  if (block == 0) return 0;
-  if (std::fread(buffer, 1, block, ctx.payloadFile) != block) {
-    ctx.readFailed = 1;
-    return 0;
-  }
-  ctx.entryRemaining -= static_cast<int32_t>(block);
-  return block;
-}
+char quietRead;  // its address tells ReadCallback to leave the meter alone
 
 void DiscardOutput(char* /*buffer*/, uint32_t* /*count*/, void* /*param*/) {}
 
@@ -40,7 +28,7 @@ void DiscardOutput(char* /*buffer*/, uint32_t* /*count*/, void* /*param*/) {}
 bool ReadEntryData() {
   InstallContext& ctx = installContext;
   uint32_t wanted = archive::kBlockSize;
-  while (uint32_t got = ReadForCheck(ctx.workBuffer.text, &wanted, nullptr)) {
+  while (uint32_t got = ReadCallback(ctx.workBuffer.text, &wanted, &quietRead)) {
     spanCrc = Crc32Update(spanCrc, ctx.workBuffer.text, got);
   }
   return !ctx.readFailed;
@@ -75,7 +63,7 @@ bool WalkEntries(bool decode, uint32_t* files) {
     ctx.entryRemaining = std::abs(ctx.entryRemaining);  // INT32_MIN was refused
     // The decoder's state shares the buffer with the name, which is no longer needed.
     if (decode && compressed &&
-        ExplodeStream(ReadForCheck, DiscardOutput, &ctx.workBuffer.explode, nullptr) !=
+        ExplodeStream(ReadCallback, DiscardOutput, &ctx.workBuffer.explode, &quietRead) !=
             kExplodeOk) {
       break;
     }

@@ -101,6 +101,7 @@ bool RunInstall() {
   if (!PrepareTargetDirectory()) return false;
 
   ctx.bytesConsumed = 0;
+  ctx.bytesWritten = 0;
   ctx.setupDialog->SetMeterPos(0);
   if (!FindPayload() || !MeasurePayload()) return false;
 

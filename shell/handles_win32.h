@@ -56,6 +56,22 @@ class LocalText {
   char* text_ = nullptr;
 };
 
+// Memory that the system allocated with LocalAlloc for the caller (a security descriptor).
+class LocalMemory {
+ public:
+  LocalMemory() = default;
+  LocalMemory(const LocalMemory&) = delete;
+  LocalMemory& operator=(const LocalMemory&) = delete;
+  ~LocalMemory() {
+    if (memory_) LocalFree(memory_);
+  }
+  void* get() const { return memory_; }
+  void** Out() { return &memory_; }
+
+ private:
+  void* memory_ = nullptr;
+};
+
 // A kernel object handle (a process, a thread): closed with its holder.
 class HandleRef {
  public:

@@ -9,6 +9,8 @@
 // file, when the copy moved it there) to the next restart.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -68,12 +70,20 @@ int RunFirstProcess(const UninstallArguments& args) {
   // Not the install folder, which the copy is going to remove.
   SetCurrentDirectoryA(temp);
 
-  // A new folder of its own, never one that exists already.
+  // A new folder of its own, never one that exists already, which only administrators and the
+  // system may change: the copy runs with administrator rights, so no program of the user's
+  // may put another file in its place, or a library beside it, before it starts.
+  LocalMemory descriptor;
+  SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, descriptor.Out(), nullptr)) {
+    security.lpSecurityDescriptor = descriptor.get();
+  }
   char folder[kUninstallPathSize];
   bool made = false;
   for (unsigned n = 0; n < 100 && !made; ++n) {
     FormatText(folder, sizeof folder, "%sTessarin-uninstall-%lu", temp, GetTickCount() + n);
-    made = CreateDirectoryA(folder, nullptr) != FALSE;
+    made = CreateDirectoryA(folder, &security) != FALSE;
   }
   char copy[kUninstallPathSize];
   FormatText(copy, sizeof copy, "%s\\%s", folder, kUninstallProgramName);

@@ -31,6 +31,26 @@ bool SameName(const char* a, const char* b) {
   return false;
 }
 
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// The same path as Windows reads it: names equal apart from case, either slash, and a run of
+// separators counting as one (the setup takes its target directory so).
+bool SamePath(const char* a, const char* b) {
+  for (;;) {
+    if (IsSeparator(*a) && IsSeparator(*b)) {
+      while (IsSeparator(*a)) ++a;
+      while (IsSeparator(*b)) ++b;
+      continue;
+    }
+    if (UpperLetter(*a) != UpperLetter(*b)) return false;
+    if (*a == '\0') return true;
+    ++a;
+    ++b;
+  }
+}
+
 bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -71,7 +91,7 @@ bool CheckInstallFolder(const char* location, const char* startedFrom, const cha
   AppendBackslash(dir);
   if (!IsSafeTarget(dir, folders, runningFrom)) return false;
   char program[kUninstallPathSize];
-  if (!JoinPath(program, dir, kUninstallProgramName) || !SameName(program, startedFrom)) {
+  if (!JoinPath(program, dir, kUninstallProgramName) || !SamePath(program, startedFrom)) {
     return false;
   }
   uint32_t attributes = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "payload/payload_check.h"
 #include "setup/component_selection.h"
 #include "setup/install_context.h"
 #include "shell/shell_folders.h"
@@ -105,6 +106,7 @@ void FinishInstall() {
   dialog.SetMeterPos(100);
   std::fclose(ctx.payloadFile);
   ctx.payloadFile = nullptr;
+  CloseRecord();
   ctx.archiveDone = 1;
   dialog.ShowStatus(kIdStatus, "Updating Desktop ...");
 

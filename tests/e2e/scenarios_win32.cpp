@@ -26,6 +26,7 @@ namespace {
 const char kSuccess[] = "Installation was successful.";
 const char kNotSuccessful[] = "Installation not successful.";
 const char kDamaged[] = "Incomplete or damaged installation file!";
+const char kChecking[] = "Checking the installation file ...";
 const char kStandinLog[] = "tessarin-standin.log";
 const char kViewerLog[] = "tessarin-viewer.log";
 
@@ -551,11 +552,42 @@ void DangerousTargets(Env& env) {
   CheckNothingStarted(env);
 }
 
-// Damaged setup files: the damage message, the failed state, and a working retry once the
+// What an installation consists of: its files, its Start-menu folder and its uninstall values.
+struct InstalledState {
+  std::map<std::string, std::vector<uint8_t>> tree;
+  std::vector<std::string> links;
+  std::map<std::string, std::string> values;
+  bool operator==(const InstalledState& o) const {
+    return tree == o.tree && links == o.links && values == o.values;
+  }
+};
+InstalledState ReadInstalledState(const std::string& target) {
+  InstalledState state;
+  state.tree = ReadTree(target);
+  state.links = ListTree(ProgramsFolder());
+  ReadUninstallKey(&state.values);
+  return state;
+}
+
+// Damaged setup files run over an installed product: the damage message, the failed state, the
+// installation exactly as it was (files, links, uninstall values), and a working retry once the
 // file is whole again.
 void Damaged(Env& env) {
   Report& r = env.report;
   RegisterViewer(env.viewerPath);
+  const std::string dir = "C:\\Damaged\\Installed";
+  {
+    ClearLogs();
+    SetupRun run;
+    if (!StartSetup(env, run, Download(env, "C:\\Downloads\\sound"))) return;
+    Install(env, run, false, dir, false);
+    CheckFinished(env, run);
+    ExitSetup(env, run);
+  }
+  const InstalledState installed = ReadInstalledState(WithSlash(dir));
+  r.Check(installed.tree.size() > 100 && !installed.links.empty() && !installed.values.empty(),
+          "the product is installed (%zu files, %zu links, %zu values)", installed.tree.size(),
+          installed.links.size(), installed.values.size());
   std::vector<uint8_t> good;
   WalkedArchive a;
   if (!r.Check(ReadFileBytes(env.setupExe, &good) && WalkArchive(good, &a),
@@ -581,39 +613,34 @@ void Damaged(Env& env) {
     const char* what;
     size_t at;
     bool repair;
-    std::string status;  // what the status line shows while the message is up
   };
-  const std::string installing = "Installing:   ";
   const Cut cuts[] = {
-      {"before the marker", a.markerOffset, false, ""},
-      {"inside the first name", firstFile->nameOffset + 2, false, ""},
-      {"inside a size field", firstFile->sizeOffset + 2, false, ""},
-      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false,
-       installing + stored->name},
-      // The status line is blank while an entry that is not installed is read past.
-      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false,
-       ""},
-      {"before the end entry", a.entries.back().nameOffset, false,
-       installing + a.entries[a.entries.size() - 2].name},
-      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true,
-       installing + compressed->name},
+      {"before the marker", a.markerOffset, false},
+      {"inside the first name", firstFile->nameOffset + 2, false},
+      {"inside a size field", firstFile->sizeOffset + 2, false},
+      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false},
+      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false},
+      {"before the end entry", a.entries.back().nameOffset, false},
+      {"at 1,200,000 bytes", 1200000, false},
+      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true},
   };
   int n = 0;
+  // Every damage is found by the check that reads the whole file before anything is changed,
+  // so the status line says the file is being checked while the message is up.
   auto attempt = [&](const std::string& what, const std::vector<uint8_t>& bytes,
-                     const std::vector<uint8_t>* tail, const std::string& status) {
+                     const std::vector<uint8_t>* tail) {
     r.Note("setup file %s", what.c_str());
     std::string folder = Format("C:\\Downloads\\damaged%d", ++n);
     MakeDirs(folder);
     std::string exe = folder + "\\TSARIN.EXE";
     WriteFileBytes(exe, bytes);
-    std::string dir = Format("C:\\Damaged\\Target%d", n);
     ClearLogs();
     SetupRun run;
     if (!StartSetup(env, run, exe)) return;
     MessageBoxSeen box;
     if (!InstallExpectingError(env, run, dir, 60000, &box)) return;
     r.Equal(box.text, kDamaged, "message");
-    r.Equal(run.Text(kStatus), status, "status line while the message is shown");
+    r.Equal(run.Text(kStatus), kChecking, "status line while the message is shown");
     if (tail) Shot(env, "damaged-message");
     run.PressOk(box);
     r.Equal(run.Text(kStatus), kNotSuccessful, "status line");
@@ -621,6 +648,8 @@ void Damaged(Env& env) {
     r.Check(CursorOn(run.Item(kAbort)), "the pointer is on Abort");
     r.Check(run.Enabled(kInstall) && TitleOf(run.Item(kAbort)) == "&Abort",
             "Install stays enabled and Abort keeps its label");
+    r.Check(ReadInstalledState(WithSlash(dir)) == installed,
+            "the installed files, links and uninstall values are as they were");
     if (tail) {
       // Make the file whole again while the setup runs, and try again.
       HANDLE h = CreateFileA(exe.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -650,13 +679,17 @@ void Damaged(Env& env) {
     std::vector<uint8_t> head(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.at));
     std::vector<uint8_t> tail(good.begin() + static_cast<ptrdiff_t>(c.at), good.end());
     attempt(Format("cut %s (at %zu of %zu bytes)", c.what, c.at, good.size()), head,
-            c.repair ? &tail : nullptr, c.status);
+            c.repair ? &tail : nullptr);
   }
+  // One bit flipped in stored data: it would still be copied, but the record's CRC-32 differs.
+  std::vector<uint8_t> flipped = good;
+  flipped[stored->dataOffset + stored->dataLength / 2] ^= 0x08;
+  attempt("with one bit flipped in stored data", flipped, nullptr);
   // The marker one byte off its 16-byte grid is not a marker.
   std::vector<uint8_t> shifted(good.begin(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset));
   shifted.push_back(0);
   shifted.insert(shifted.end(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset), good.end());
-  attempt("with the marker one byte off its grid", shifted, nullptr, "");
+  attempt("with the marker one byte off its grid", shifted, nullptr);
 
   // Archives the packer would refuse to make, built by hand behind the same program image.
   auto crafted = [&](const std::string& name) {
@@ -673,27 +706,12 @@ void Damaged(Env& env) {
   };
   // An entry that would land outside the target directory is refused as damage, before
   // anything is written.
-  attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr, "");
+  attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr);
   r.Check(!FileExists("C:\\Damaged\\escaped.txt") && !FileExists("C:\\escaped.txt"),
           "nothing was written outside the target directory");
 
-  // A name longer than 260 characters stops the attempt without a message.
-  r.Note("setup file with a name of 261 characters");
-  std::string exe = "C:\\Downloads\\longname\\TSARIN.EXE";
-  MakeDirs("C:\\Downloads\\longname");
-  WriteFileBytes(exe, crafted(std::string(261, 'n')));
-  SetupRun run;
-  if (!StartSetup(env, run, exe)) return;
-  run.TypeDirectory("C:\\Damaged\\LongName");
-  run.PressInstall();
-  MessageBoxSeen box;
-  r.Check(!run.WaitMessageBox("", 3000, &box), "no message is shown (%s)",
-          Visible(box.text).c_str());
-  r.Check(run.Responsive(10000) && run.Enabled(kInstall) && run.Text(kStatus).empty(),
-          "the dialog is ready again, status line unchanged (\"%s\")",
-          Visible(run.Text(kStatus)).c_str());
-  ExitSetup(env, run);
-  CheckNothingStarted(env);
+  // A name longer than 260 characters is damage too.
+  attempt("with a name of 261 characters", crafted(std::string(261, 'n')), nullptr);
 }
 
 // A read-only file where an entry must be written stops the install with the file's path.
@@ -884,6 +902,43 @@ void QuickHelp(Env& env) {
   r.Check(IsWindow(dlg), "the setup is still open");
   ExitSetup(env, run);
   CheckProductStarted(env, target);
+}
+
+// DLLs planted beside the setup file, named as system DLLs that are not known DLLs, with Wine
+// told to prefer such files to its own (as Windows searches the program's folder first for
+// them): a standard install loads none of them into the setup.
+void PlantedDlls(Env& env) {
+  Report& r = env.report;
+  ClearLogs();
+  RegisterViewer(env.viewerPath);
+  const std::string folder = "C:\\Downloads\\planted";
+  std::string exe = Download(env, folder);
+  const std::string planted =
+      env.robotPath.substr(0, env.robotPath.find_last_of('\\') + 1) + "planted\\";
+  std::string names = E2E_PLANTED_DLLS, overrides;
+  for (size_t at = 0; at <= names.size();) {
+    size_t end = names.find(',', at);
+    if (end == std::string::npos) end = names.size();
+    std::string dll = names.substr(at, end - at) + ".dll";
+    r.Check(CopyFileA((planted + dll).c_str(), (folder + "\\" + dll).c_str(), FALSE) != 0,
+            "%s planted beside the setup file", dll.c_str());
+    at = end + 1;
+  }
+  DeleteFileA("C:\\planted-dlls.log");
+  // Inherited by the setup: Wine reads it from the environment of each process it starts.
+  SetEnvironmentVariableA("WINEDLLOVERRIDES",
+                          (names + "=n,b;winemenubuilder.exe=d;mscoree=d;mshtml=d").c_str());
+  SetupRun run;
+  bool started = StartSetup(env, run, exe);
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d;mscoree=d;mshtml=d");
+  if (!started) return;
+  std::string target = Install(env, run, false, "", false);
+  CheckFinished(env, run);
+  ExitSetup(env, run);
+  CheckTree(env, target, false);
+  std::vector<std::string> loads = LogLines("C:\\planted-dlls.log");
+  for (const std::string& line : loads) r.Note("%s", Visible(line).c_str());
+  r.Check(loads.empty(), "no planted DLL was loaded (%zu loads)", loads.size());
 }
 
 // ---- the uninstaller ------------------------------------------------------------------------
@@ -1138,8 +1193,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: tsarin-robot SCENARIO SETUP_EXE PRODUCT_DIR WORK_DIR\n"
                  "scenarios: payload standard developer reinstall missing-drive dangerous "
-                 "damaged read-only close quickhelp uninstall uninstall-developer "
-                 "uninstall-tampered uninstall-in-use uninstall-twice uninstall-registered\n");
+                 "damaged read-only close quickhelp planted signed uninstall "
+                 "uninstall-developer uninstall-tampered uninstall-in-use uninstall-twice "
+                 "uninstall-registered\n");
     return 2;
   }
   Env env;
@@ -1175,7 +1231,7 @@ int main(int argc, char** argv) {
   std::printf("scenario %s\n", s.c_str());
   if (s == "payload")
     PayloadShape(env);
-  else if (s == "standard")
+  else if (s == "standard" || s == "signed")
     StandardOrDeveloper(env, false);
   else if (s == "developer")
     StandardOrDeveloper(env, true);
@@ -1193,6 +1249,8 @@ int main(int argc, char** argv) {
     CloseBeforeInstall(env);
   else if (s == "quickhelp")
     QuickHelp(env);
+  else if (s == "planted")
+    PlantedDlls(env);
   else if (s == "uninstall")
     InstallThenUninstall(env, false);
   else if (s == "uninstall-developer")

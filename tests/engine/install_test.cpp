@@ -88,6 +88,7 @@ TEST_P(ProductInstall, WritesSelectedFilesByteForByteAndSkipsTheOthers) {
   }
   expectedStatus.push_back("Updating Desktop ...");
   expectedStatus.push_back("Installation was successful.");
+  expectedStatus.insert(expectedStatus.begin(), {"Checking the installation file ...", ""});
   EXPECT_EQ(run.StatusTexts(), expectedStatus);
 
   // 0 before the search, only 1..99 while reading, 100 at the end entry.

@@ -1022,7 +1022,7 @@ void Uninstall(Env& env, const std::string& target, bool screenshots) {
   r.Check(box.text.find("\n" + target + "\n") != std::string::npos,
           "the question names the folder %s", target.c_str());
   if (screenshots) Shot(env, "uninstall-confirm");
-  AnswerWithKey(box, VK_RETURN);
+  r.Check(AnswerWithKey(box, VK_RETURN), "Return answers the question");
   if (!ExpectUninstallBox(env, kRemoved, &box)) return;
   DWORD code = 0;
   r.Check(!run.Ended(0, &code), "the command still runs while the final message shows");
@@ -1064,7 +1064,8 @@ void InstallThenUninstall(Env& env, bool developer) {
     CommandRun run;
     MessageBoxSeen box;
     if (StartUninstall(env, run, target) && ExpectUninstallBox(env, kConfirm, &box)) {
-      AnswerWithKey(box, VK_ESCAPE);
+      if (!r.Check(AnswerWithKey(box, VK_ESCAPE), "Esc closes the question"))
+        PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
       ExpectEnd(env, run, 1);
     }
     std::map<std::string, std::string> values;

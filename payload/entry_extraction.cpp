@@ -45,6 +45,7 @@ void WriteCallback(char* buffer, uint32_t* count, void* /*param*/) {
   if (*count == 0) return;
   ctx.outputCrc = Crc32Update(ctx.outputCrc, buffer, *count);
   if (std::fwrite(buffer, 1, *count, ctx.outputFile) != *count) ctx.writeFailed = 1;
+  ctx.bytesWritten += *count;
 }
 
 bool ExtractEntry(const char* name) {

@@ -46,6 +46,7 @@ struct InstallContext {
   uint8_t writeFailed;
   uint8_t archiveDone;
   int32_t installSucceeded;
+  uint64_t bytesWritten;  // file data written by this attempt: the installed size
   char readMeName[kPathSize];
   char readMePath[kPathSize];
   RegistryKey uninstallKey;

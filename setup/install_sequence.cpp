@@ -111,6 +111,7 @@ bool RunInstall() {
   if (!FindPayload() || !CheckPayload() || !PrepareTargetDirectory()) return false;
 
   ctx.bytesConsumed = 0;
+  ctx.bytesWritten = 0;
   ctx.setupDialog->SetMeterPos(0);
   if (!MeasurePayload()) return false;
 

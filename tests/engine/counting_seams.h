@@ -76,6 +76,10 @@ class UncountedDesktop final : public DesktopServices {
     alloccount::Pause pause;
     inner.SetStringValue(key, name, data, byteCount);
   }
+  void SetDwordValue(RegistryKey key, const char* name, uint32_t value) override {
+    alloccount::Pause pause;
+    inner.SetDwordValue(key, name, value);
+  }
   void CloseKey(RegistryKey key) override {
     alloccount::Pause pause;
     inner.CloseKey(key);

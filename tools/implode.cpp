@@ -447,8 +447,15 @@ void ImplodeWriter::Finish(std::vector<uint8_t>* out) {
   ParseBlock(out);
   BitWriter w(out, pending_, pendingCount_);
   PutEnd(&w);
+  Reset();
+}
+
+void ImplodeWriter::Reset() {
+  history_ = 0;
+  buffer_.clear();
   pending_ = 0;
   pendingCount_ = 0;
+  started_ = false;
 }
 
 bool ImplodeBuffer(const uint8_t* data, size_t size, const ImplodeOptions& options,

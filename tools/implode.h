@@ -103,6 +103,8 @@ class ImplodeWriter {
   void Write(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
   // Ends the stream (the last block, the end-of-stream code, zero padding) into *out.
   void Finish(std::vector<uint8_t>* out);
+  // Starts a new stream, keeping the memory of the last one.
+  void Reset();
 
  private:
   void ParseBlock(std::vector<uint8_t>* out);

@@ -244,7 +244,11 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t start, size_t size,
   // ring[i % kRing] is node i while i lies within a token of the current position;
   // step[i - start] is the final last token into node i, once the parse has passed it.
   std::vector<Node> ring(kRing, Node{kUnreached, ImplodeToken{0, 0}});
-  std::vector<ImplodeToken> step(size - start + 1, ImplodeToken{0, 0});
+  // Every node gets its step before it is read. Kept for the thread's next call: a fresh one
+  // for every block would cost a page fault for every 4 KiB of it.
+  thread_local std::vector<ImplodeToken> kept;
+  if (kept.size() < size - start + 1) kept.resize(size - start + 1);
+  ImplodeToken* const step = kept.data();
   ring[start % kRing].cost = 0;
   auto relax = [&ring](size_t to, uint64_t bits, ImplodeToken t) {
     Node& n = ring[to % kRing];
@@ -254,7 +258,7 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t start, size_t size,
     }
   };
   // Moves node i out of the ring once nothing can reach it any more.
-  auto settle = [&ring, &step, start](size_t i) {
+  auto settle = [&ring, step, start](size_t i) {
     Node& n = ring[i % kRing];
     step[i - start] = n.token;
     n.cost = kUnreached;
@@ -289,9 +293,7 @@ bool ImplodeParseOptimal(const uint8_t* data, size_t start, size_t size,
     ++pos;
   }
   settle(size);
-  size_t count = 0;
-  for (size_t at = size - start; at > 0; at -= step[at].length) ++count;
-  tokens->resize(count);
-  for (size_t at = size - start; at > 0; at -= step[at].length) (*tokens)[--count] = step[at];
+  for (size_t at = size - start; at > 0; at -= step[at].length) tokens->push_back(step[at]);
+  std::reverse(tokens->begin(), tokens->end());
   return true;
 }

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -162,12 +161,12 @@ constexpr size_t kReadBlock = size_t{1} << 16;
 // Reads the file, computing its CRC-32, and compresses it unless it is to be stored. The
 // stream is kept when it makes the file smaller and is 5 bytes or more (the setup refuses
 // shorter streams); otherwise the file is stored and the writer copies it from the disk.
-void CompressFile(const ImplodeOptions& options, FileJob* job) {
+void CompressFile(ImplodeWriter* compressor, std::vector<uint8_t>* buffer, FileJob* job) {
   InputFile in;
   if (!in.Open(job->file->fullPath, &job->error)) return;
-  std::unique_ptr<ImplodeWriter> writer;
-  if (!job->store) writer.reset(new ImplodeWriter(options));
-  std::vector<uint8_t> block(kReadBlock);
+  compressor->Reset();
+  ImplodeWriter* writer = job->store ? nullptr : compressor;
+  std::vector<uint8_t>& block = *buffer;
   for (;;) {
     size_t got = 0;
     if (!in.Read(block.data(), block.size(), &got, &job->error)) return;
@@ -177,7 +176,8 @@ void CompressFile(const ImplodeOptions& options, FileJob* job) {
     if (writer == nullptr) continue;
     writer->Write(block.data(), got, &job->packed);
     if (job->packed.size() >= job->file->size) {
-      writer.reset();  // it will not be smaller: stored
+      writer->Reset();  // it will not be smaller: stored
+      writer = nullptr;
       std::vector<uint8_t>().swap(job->packed);
     }
   }
@@ -257,6 +257,8 @@ class Workers {
   static constexpr uint64_t kBudgetPerJob = uint64_t{16} << 20;
 
   void Run() {
+    ImplodeWriter compressor(options_);
+    std::vector<uint8_t> buffer(kReadBlock);
     for (;;) {
       size_t index;
       {
@@ -269,7 +271,7 @@ class Workers {
         index = next_++;
         inFlight_ += jobs_[index].file->size;
       }
-      CompressFile(options_, &jobs_[index]);
+      CompressFile(&compressor, &buffer, &jobs_[index]);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_[index].done = true;

@@ -94,7 +94,9 @@ static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry
 //   bits 0-5   the bits the symbol takes, low distance bits included
 //   bits 6-15  a literal's byte; or a match's length - 2 in bits 6-9 and its distance code in
 //              bits 10-15, where a length field of 15 marks a match the table leaves to the
-//              exact path (longer matches, longer codes, and the end-of-stream code)
+//              loop's second path (longer matches, longer codes, and the end-of-stream code):
+//              then bits 10-13 hold its length code, and bits 0-5 count the flag and that
+//              code only
 // Constant data made at compile time, shared by all calls and only read; a stream touches one
 // of the six.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
@@ -113,11 +115,13 @@ struct CodedSymbols {
   uint16_t entry[1u << kCodedSymbolBits] = {};
   bool ok = true;
 
-  // Sets the entries that start with code. Only the unresolved mark may be set twice: the 14
-  // bits can be the start of several symbols too long for them.
+  // Sets the entries that start with code. Only a match left unresolved may be set twice: the
+  // 14 bits can be the start of several symbols too long for them, all with one length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0 && !(entry[i] == value && value == kUnresolvedMatch << 6)) ok = false;
+      if (entry[i] != 0 && !(entry[i] == value && (value >> 6 & 15) == kUnresolvedMatch)) {
+        ok = false;
+      }
       entry[i] = value;
     }
   }
@@ -131,17 +135,17 @@ struct CodedSymbols {
              SymbolEntry(kLiteralBits[s] + 1u, s));
       }
     }
-    constexpr uint16_t kUnresolved = kUnresolvedMatch << 6;
     for (uint32_t i = 0; i < 16; ++i) {
       const uint32_t head = 1 + kLengthBits[i];
       const uint32_t extra = kLengthExtraBits[i];
       const uint32_t lengthBits = head + extra;
+      const uint16_t unresolved = SymbolEntry(head, kUnresolvedMatch | i << 4);
       for (uint32_t x = 0; x < (1u << extra); ++x) {
         const uint32_t length = kLengthBase[i] + x + 2;
         const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
         if (length > kCodedMatchMax || lengthBits > kCodedSymbolBits) {
           Fill(lengthCode & kCodedSymbolMask,
-               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, kUnresolved);
+               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, unresolved);
           continue;
         }
         const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
@@ -149,7 +153,7 @@ struct CodedSymbols {
           const uint32_t bits = lengthBits + kDistanceBits[d];
           const uint32_t code = lengthCode | uint32_t{kDistanceCodes[d]} << lengthBits;
           if (bits > kCodedSymbolBits) {
-            Fill(code & kCodedSymbolMask, kCodedSymbolBits, kUnresolved);
+            Fill(code & kCodedSymbolMask, kCodedSymbolBits, unresolved);
           } else {
             Fill(code, bits, SymbolEntry(bits + lowBits, (length - 2) | d << 4));
           }
@@ -166,6 +170,21 @@ constexpr CodedSymbols kCodedSymbols[2][3] = {
 static_assert(kCodedSymbols[0][0].ok && kCodedSymbols[0][1].ok && kCodedSymbols[0][2].ok &&
                   kCodedSymbols[1][0].ok && kCodedSymbols[1][1].ok && kCodedSymbols[1][2].ok,
               "the codes fill every entry of the coded tables exactly once");
+static_assert(1 + kLengthBits[15] <= kCodedSymbolBits, "every length code fits one lookup");
+
+// The distance codes for the second path, looked up with the next 8 bits: bits 0-3 the code's
+// bit length, bits 6-11 its index (the layout of the work area's distance table).
+struct CodedDistances {
+  uint16_t entry[256] = {};
+  constexpr CodedDistances() {
+    for (uint32_t d = 0; d < 64; ++d) {
+      for (uint32_t i = kDistanceCodes[d]; i < 256; i += 1u << kDistanceBits[d]) {
+        entry[i] = static_cast<uint16_t>(kDistanceBits[d] | d << 6);
+      }
+    }
+  }
+};
+constexpr CodedDistances kCodedDistances;
 
 // Each byte value followed by the next 15: the 16 bytes a literal copies into place.
 struct ByteValues {
@@ -566,9 +585,9 @@ struct Cursor {
 // Literals and resolved matches take one path, without a branch on the kind of symbol: 16
 // bytes are copied from the literal's row of kByteValues or from the match's source, the output
 // advances by 1 or by the match length, and the symbol's bits are consumed. A resolved match
-// that overlaps its own source, and every other match, take the exact path through the work
-// area's tables. The window's slack takes whatever lands beyond the block end. Returns true at
-// the end-of-stream code.
+// that overlaps its own source, and every other match, take a second path: its entry gives the
+// length code, whose extra bits and the distance code follow. The window's slack takes
+// whatever lands beyond the block end. Returns true at the end-of-stream code.
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
   const uint16_t* const table = kCodedSymbols[work->literalMode][work->dictBits - 4].entry;
@@ -595,7 +614,9 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
   } while (0)
 // Decodes the symbol of entry, a literal or a resolved match, and looks up the next entry; any
 // other match jumps to `exact` with nothing consumed. The match fields are worked out for a
-// literal too, and then masked away.
+// literal too, and then masked away. The bits are consumed by the entry itself, whose bits 6-15
+// a 64-bit shift ignores and whose multiples of 64 leave bitCount's low 6 bits alone: the
+// shift then waits for the lookup only.
 #define EXPLODE_RESOLVED_SYMBOL()                                                                  \
   do {                                                                                             \
     const uint32_t used = entry & 63;                                                              \
@@ -616,7 +637,7 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     Copy16(out, reinterpret_cast<const uint8_t*>(literalFrom ^                                     \
                                                  ((literalFrom ^ matchFrom) & matchMask)));        \
     out += 1 + ((length - 1) & matchMask);                                                         \
-    EXPLODE_CONSUME(used);                                                                         \
+    EXPLODE_CONSUME(HideFromOptimizer(entry));                                                     \
     entry = table[bits & kCodedSymbolMask];                                                        \
   } while (0)
 
@@ -637,15 +658,33 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     // window's slack has room for one longest match from before the block end only.
     if (out >= blockEnd) break;
     {
-      Symbol symbol;
-      EXPLODE_CONSUME(DecodeSymbol(work, bits, &symbol));
-      if (symbol.length == kEndOfStreamLength) {
-        end = true;
-        break;
+      // A resolved match that overlaps its source: the entry has all of its fields and bits.
+      const uint32_t value = entry >> 6;
+      uint32_t used = entry & 63;
+      uint32_t length = (value & 15) + 2;
+      uint32_t codeIndex = value >> 4;
+      if ((value & 15) == kUnresolvedMatch) {
+        // Any other match: the entry gives the length code; its extra bits and the distance
+        // code follow.
+        const uint32_t extra = kLengthExtraBits[value >> 4];
+        length = kLengthBase[value >> 4] + 2 +
+                 (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
+        used += extra;
+        if (length == kEndOfStreamLength) {
+          end = true;
+          break;
+        }
+        const uint32_t code = kCodedDistances.entry[(bits >> used) & 0xFF];
+        codeIndex = code >> 6;
+        used += (code & 15) + LowDistanceBits(length, dictBits);
       }
+      const uint32_t lowBits = LowDistanceBits(length, dictBits);
+      const uint32_t low =
+          static_cast<uint32_t>(bits >> ((used - lowBits) & 63)) & ((1u << lowBits) - 1);
+      EXPLODE_CONSUME(used);
       // Distances are at most 4096 and the position at least 4096, so the source stays inside
       // the window.
-      out = CopyMatch(out, symbol.length, symbol.value);
+      out = CopyMatch(out, length, (codeIndex << lowBits) + low + 1);
     }
     entry = table[bits & kCodedSymbolMask];
     if (out >= blockEnd || in >= inFastEnd) break;

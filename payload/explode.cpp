@@ -83,22 +83,34 @@ static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
               "long-literal values stay below the match values");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
-// The fast loop's symbol tables (not in builds optimised for size, where their 192 KB would
-// outweigh the rest of the program): one per literal mode and dictionary size, looked up with
-// the next 14 stream bits, which hold the flag and the longest literal code. An entry resolves
-// a whole symbol, distance code included, when it is a literal or a match of up to 16 bytes
+// The fast loop's tables (not in builds optimised for size, where their 192 KB would outweigh
+// the rest of the program). Constant data made at compile time, shared by all calls and only
+// read.
+//
+// The coded symbol tables, one per literal mode and dictionary size, are looked up with the
+// next 14 stream bits, which hold the flag and the longest literal code. An entry resolves a
+// whole symbol, distance code included, when it is a literal or a match of up to 16 bytes
 // whose flag, length code, extra bits and distance code fit in those 14 bits: on executables
 // 98% of all symbols. Literals and these matches then take the same steps, and the loop does
 // not branch on which of the two comes next; on executables no predictor guesses that much
 // better than a coin, and a wrong guess used to cost more than the decoding itself.
-//   bits 0-5   the bits the symbol takes, low distance bits included
-//   bits 6-15  a literal's byte; or a match's length - 2 in bits 6-9 and its distance code in
-//              bits 10-15, where a length field of 15 marks a match the table leaves to the
-//              loop's second path (longer matches, longer codes, and the end-of-stream code):
-//              then bits 10-13 hold its length code, and bits 0-5 count the flag and that
-//              code only
-// Constant data made at compile time, shared by all calls and only read; a stream touches one
-// of the six.
+//   bits 0-5   the bits the symbol takes, low distance bits included; for a match the table
+//              leaves to the loop's second path (longer matches, longer codes, and the
+//              end-of-stream code), the flag and the length code only
+//   bits 6-15  the symbol's value: a literal's byte (0-255); a resolved match's number among
+//              the (length, distance code) pairs the tables resolve, plus 256; for any other
+//              match, its length code plus kUnresolvedValue
+// The value indexes the symbol information of the dictionary size, one 32-bit word:
+//   bits 0-5   64 - the number of low distance bits: the shift that takes them from the top of
+//              a word whose highest bits are the symbol's last ones
+//   bits 6-18  the distance without its low bits, plus 1; an unresolved match's length code
+//   bits 19-31 the output the symbol takes: 1 for a literal, a match's length
+// so that a distance is this base plus the low bits, and one comparison of it with the length
+// sends every symbol that cannot be copied 16 bytes at a time to the second path: a match that
+// overlaps its own source (a distance below its length), and every unresolved match, whose
+// length is set above any distance it may compute. A literal copies 16 bytes from far back in
+// the window and then stores its byte: bytes written that long ago are in the cache, so the
+// copy waits for no recent store.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
 #define TSARIN_SMALL_DECODER 1
 #endif
@@ -106,10 +118,37 @@ static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry
 constexpr uint32_t kCodedSymbolBits = 14;
 constexpr uint32_t kCodedSymbolMask = (1u << kCodedSymbolBits) - 1;
 constexpr uint32_t kCodedMatchMax = 16;
-constexpr uint32_t kUnresolvedMatch = 15;
 static_assert(1 + kMaxCodeBits <= kCodedSymbolBits, "every literal code fits one lookup");
-static_assert(kCodedMatchMax - 2 < kUnresolvedMatch, "resolved lengths stay below the mark");
+static_assert(1 + kLengthBits[15] <= kCodedSymbolBits, "every length code fits one lookup");
 static_assert(kCodedSymbolBits + 6 < 64, "an entry's bit count fits bits 0-5");
+
+// Whether the coded tables resolve a match of length code i whose length (extra bits
+// included) is `length` and whose distance code is d.
+constexpr bool Resolves(uint32_t i, uint32_t length, uint32_t d) {
+  return length <= kCodedMatchMax &&
+         1u + kLengthBits[i] + kLengthExtraBits[i] + kDistanceBits[d] <= kCodedSymbolBits;
+}
+
+// The values of resolved matches, numbered in the order of their length code, extra value
+// and distance code.
+struct MatchValues {
+  uint16_t value[kCodedMatchMax - 1][64] = {};  // by length - 2 and distance code; 0: unresolved
+  uint32_t next = 256;
+
+  constexpr MatchValues() {
+    for (uint32_t i = 0; i < 16; ++i) {
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); ++x) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        for (uint32_t d = 0; d < 64; ++d) {
+          if (Resolves(i, length, d)) value[length - 2][d] = static_cast<uint16_t>(next++);
+        }
+      }
+    }
+  }
+};
+constexpr MatchValues kMatchValues;
+constexpr uint32_t kUnresolvedValue = kMatchValues.next;
+static_assert(kUnresolvedValue + 16 <= 1u << 10, "every value fits an entry");
 
 struct CodedSymbols {
   uint16_t entry[1u << kCodedSymbolBits] = {};
@@ -119,9 +158,7 @@ struct CodedSymbols {
   // 14 bits can be the start of several symbols too long for them, all with one length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0 && !(entry[i] == value && (value >> 6 & 15) == kUnresolvedMatch)) {
-        ok = false;
-      }
+      if (entry[i] != 0 && !(entry[i] == value && value >> 6 >= kUnresolvedValue)) ok = false;
       entry[i] = value;
     }
   }
@@ -139,23 +176,19 @@ struct CodedSymbols {
       const uint32_t head = 1 + kLengthBits[i];
       const uint32_t extra = kLengthExtraBits[i];
       const uint32_t lengthBits = head + extra;
-      const uint16_t unresolved = SymbolEntry(head, kUnresolvedMatch | i << 4);
+      const uint16_t unresolved = SymbolEntry(head, kUnresolvedValue + i);
       for (uint32_t x = 0; x < (1u << extra); ++x) {
         const uint32_t length = kLengthBase[i] + x + 2;
         const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
-        if (length > kCodedMatchMax || lengthBits > kCodedSymbolBits) {
-          Fill(lengthCode & kCodedSymbolMask,
-               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, unresolved);
-          continue;
-        }
         const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
         for (uint32_t d = 0; d < 64; ++d) {
           const uint32_t bits = lengthBits + kDistanceBits[d];
           const uint32_t code = lengthCode | uint32_t{kDistanceCodes[d]} << lengthBits;
-          if (bits > kCodedSymbolBits) {
-            Fill(code & kCodedSymbolMask, kCodedSymbolBits, unresolved);
+          if (Resolves(i, length, d)) {
+            Fill(code, bits, SymbolEntry(bits + lowBits, kMatchValues.value[length - 2][d]));
           } else {
-            Fill(code, bits, SymbolEntry(bits + lowBits, (length - 2) | d << 4));
+            Fill(code & kCodedSymbolMask, bits < kCodedSymbolBits ? bits : kCodedSymbolBits,
+                 unresolved);
           }
         }
       }
@@ -170,7 +203,38 @@ constexpr CodedSymbols kCodedSymbols[2][3] = {
 static_assert(kCodedSymbols[0][0].ok && kCodedSymbols[0][1].ok && kCodedSymbols[0][2].ok &&
                   kCodedSymbols[1][0].ok && kCodedSymbols[1][1].ok && kCodedSymbols[1][2].ok,
               "the codes fill every entry of the coded tables exactly once");
-static_assert(1 + kLengthBits[15] <= kCodedSymbolBits, "every length code fits one lookup");
+
+constexpr uint32_t kInfoBaseShift = 6;
+constexpr uint32_t kInfoBaseMask = (1u << 13) - 1;
+constexpr uint32_t kInfoLengthShift = 19;
+constexpr uint32_t kLiteralSource = 2048;     // how far back a literal copies from
+constexpr uint32_t kUnresolvedLength = 8191;  // above every distance such an entry computes
+static_assert(kLiteralSource + 1 < kExplodeBlockSize, "a literal copies from inside the window");
+static_assert((63u << 6) + 1 <= kInfoBaseMask, "every distance base fits its field");
+static_assert(kUnresolvedLength < 1u << (32 - kInfoLengthShift) && 15 + 1 < kUnresolvedLength,
+              "the unresolved length fits its field and exceeds every distance it computes");
+
+constexpr uint32_t Info(uint32_t lowBits, uint32_t base, uint32_t length) {
+  return (64 - lowBits) | base << kInfoBaseShift | length << kInfoLengthShift;
+}
+
+struct SymbolInfos {
+  uint32_t info[1u << 10] = {};
+
+  constexpr SymbolInfos(uint32_t dictBits) {
+    // A literal's and an unresolved match's low bits: one stream bit, 0 or 1.
+    for (uint32_t b = 0; b < 256; ++b) info[b] = Info(1, kLiteralSource, 1);
+    for (uint32_t length = 2; length <= kCodedMatchMax; ++length) {
+      const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+      for (uint32_t d = 0; d < 64; ++d) {
+        const uint32_t v = kMatchValues.value[length - 2][d];
+        if (v != 0) info[v] = Info(lowBits, (d << lowBits) + 1, length);
+      }
+    }
+    for (uint32_t i = 0; i < 16; ++i) info[kUnresolvedValue + i] = Info(1, i, kUnresolvedLength);
+  }
+};
+constexpr SymbolInfos kSymbolInfos[3] = {SymbolInfos(4), SymbolInfos(5), SymbolInfos(6)};
 
 // The distance codes for the second path, looked up with the next 8 bits: bits 0-3 the code's
 // bit length, bits 6-11 its index (the layout of the work area's distance table).
@@ -185,15 +249,6 @@ struct CodedDistances {
   }
 };
 constexpr CodedDistances kCodedDistances;
-
-// Each byte value followed by the next 15: the 16 bytes a literal copies into place.
-struct ByteValues {
-  uint8_t value[256 + 15] = {};
-  constexpr ByteValues() {
-    for (uint32_t i = 0; i < 256 + 15; ++i) value[i] = static_cast<uint8_t>(i);
-  }
-};
-constexpr ByteValues kByteValues;
 #endif
 
 // The long-literal groups: the first 10 code bits of every longer code select one group; the
@@ -583,15 +638,18 @@ struct Cursor {
 // are unloaded, so every refill leaves at least 56 bits. A round decodes two symbols resolved
 // by the coded table, or one and then any other symbol, which ends the round (20 + 30 bits).
 // Literals and resolved matches take one path, without a branch on the kind of symbol: 16
-// bytes are copied from the literal's row of kByteValues or from the match's source, the output
-// advances by 1 or by the match length, and the symbol's bits are consumed. A resolved match
-// that overlaps its own source, and every other match, take a second path: its entry gives the
-// length code, whose extra bits and the distance code follow. The window's slack takes
-// whatever lands beyond the block end. Returns true at the end-of-stream code.
+// bytes are copied from the distance back, the output advances by the length, and the
+// literal's byte is stored at the last position that took (a match stores it just past its end,
+// where the next symbol writes over it), and the symbol's bits are consumed. A resolved match
+// that overlaps its own source, and every other match, take a second path: the symbol
+// information gives the length code, whose extra bits and the distance code follow. The
+// window's slack takes whatever lands beyond the block end. Returns true at the end-of-stream
+// code.
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
   const uint16_t* const table = kCodedSymbols[work->literalMode][work->dictBits - 4].entry;
   const uint32_t dictBits = work->dictBits;
+  const uint32_t* const infos = kSymbolInfos[dictBits - 4].info;
   uint64_t bits = cursor->bits;
   // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
   // and 64-bit shifts use their count modulo 64.
@@ -613,32 +671,22 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     bitCount -= n_;        \
   } while (0)
 // Decodes the symbol of entry, a literal or a resolved match, and looks up the next entry; any
-// other match jumps to `exact` with nothing consumed. The match fields are worked out for a
-// literal too, and then masked away. The bits are consumed by the entry itself, whose bits 6-15
-// a 64-bit shift ignores and whose multiples of 64 leave bitCount's low 6 bits alone: the
-// shift then waits for the lookup only.
-#define EXPLODE_RESOLVED_SYMBOL()                                                                  \
-  do {                                                                                             \
-    const uint32_t used = entry & 63;                                                              \
-    const uint32_t value = entry >> 6;                                                             \
-    const uint32_t isMatch = static_cast<uint32_t>(bits) & 1;                                      \
-    const uint32_t lengthField = value & 15;                                                       \
-    const uint32_t length = lengthField + 2;                                                       \
-    const uint32_t lowBits = lengthField == 0 ? 2 : dictBits;                                      \
-    const uint32_t low =                                                                           \
-        static_cast<uint32_t>(bits >> ((used - lowBits) & 63)) & ((1u << lowBits) - 1);            \
-    const uint32_t distance = ((value >> 4) << lowBits) + low + 1;                                 \
-    if ((isMatch & ((lengthField == kUnresolvedMatch) | (distance < length))) != 0) {              \
-      goto exact;                                                                                  \
-    }                                                                                              \
-    const uintptr_t matchMask = HideFromOptimizer(uintptr_t{0} - isMatch);                         \
-    const uintptr_t literalFrom = reinterpret_cast<uintptr_t>(kByteValues.value + (value & 0xFF)); \
-    const uintptr_t matchFrom = reinterpret_cast<uintptr_t>(out - distance);                       \
-    Copy16(out, reinterpret_cast<const uint8_t*>(literalFrom ^                                     \
-                                                 ((literalFrom ^ matchFrom) & matchMask)));        \
-    out += 1 + ((length - 1) & matchMask);                                                         \
-    EXPLODE_CONSUME(HideFromOptimizer(entry));                                                     \
-    entry = table[bits & kCodedSymbolMask];                                                        \
+// other match jumps to `exact` with nothing consumed. The bits are consumed by the entry
+// itself, whose bits 6-15 a 64-bit shift ignores and whose multiples of 64 leave bitCount's low
+// 6 bits alone: the shift then waits for the lookup only.
+#define EXPLODE_RESOLVED_SYMBOL()                                                               \
+  do {                                                                                          \
+    const uint32_t info = infos[entry >> 6];                                                    \
+    const uint64_t top = bits << ((0u - entry) & 63);                                           \
+    const uint32_t distance =                                                                   \
+        ((info >> kInfoBaseShift) & kInfoBaseMask) + static_cast<uint32_t>(top >> (info & 63)); \
+    const uint32_t length = info >> kInfoLengthShift;                                           \
+    if (distance < length) goto exact;                                                          \
+    Copy16(out, out - distance);                                                                \
+    out += length;                                                                              \
+    out[static_cast<intptr_t>(bits & 1) - 1] = static_cast<uint8_t>(entry >> 6);                \
+    EXPLODE_CONSUME(HideFromOptimizer(entry));                                                  \
+    entry = table[bits & kCodedSymbolMask];                                                     \
   } while (0)
 
   if (out >= blockEnd || in >= inFastEnd) return false;
@@ -658,33 +706,34 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     // window's slack has room for one longest match from before the block end only.
     if (out >= blockEnd) break;
     {
-      // A resolved match that overlaps its source: the entry has all of its fields and bits.
-      const uint32_t value = entry >> 6;
+      const uint32_t info = infos[entry >> 6];
       uint32_t used = entry & 63;
-      uint32_t length = (value & 15) + 2;
-      uint32_t codeIndex = value >> 4;
-      if ((value & 15) == kUnresolvedMatch) {
-        // Any other match: the entry gives the length code; its extra bits and the distance
-        // code follow.
-        const uint32_t extra = kLengthExtraBits[value >> 4];
-        length = kLengthBase[value >> 4] + 2 +
-                 (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
+      uint32_t length = info >> kInfoLengthShift;
+      // A resolved match that overlaps its source: the entry and its information give it all.
+      uint32_t distance = ((info >> kInfoBaseShift) & kInfoBaseMask) +
+                          static_cast<uint32_t>((bits << ((0u - used) & 63)) >> (info & 63));
+      if (length == kUnresolvedLength) {
+        // Any other match: the information gives the length code; its extra bits and the
+        // distance code follow.
+        const uint32_t i = (info >> kInfoBaseShift) & kInfoBaseMask;
+        const uint32_t extra = kLengthExtraBits[i];
+        length = kLengthBase[i] + 2 + (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
         used += extra;
         if (length == kEndOfStreamLength) {
           end = true;
           break;
         }
         const uint32_t code = kCodedDistances.entry[(bits >> used) & 0xFF];
-        codeIndex = code >> 6;
-        used += (code & 15) + LowDistanceBits(length, dictBits);
+        used += code & 15;
+        const uint32_t lowBits = LowDistanceBits(length, dictBits);
+        distance = ((code >> 6) << lowBits) +
+                   (static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1)) + 1;
+        used += lowBits;
       }
-      const uint32_t lowBits = LowDistanceBits(length, dictBits);
-      const uint32_t low =
-          static_cast<uint32_t>(bits >> ((used - lowBits) & 63)) & ((1u << lowBits) - 1);
       EXPLODE_CONSUME(used);
       // Distances are at most 4096 and the position at least 4096, so the source stays inside
       // the window.
-      out = CopyMatch(out, length, (codeIndex << lowBits) + low + 1);
+      out = CopyMatch(out, length, distance);
     }
     entry = table[bits & kCodedSymbolMask];
     if (out >= blockEnd || in >= inFastEnd) break;

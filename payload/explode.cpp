@@ -579,27 +579,26 @@ void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, out + done - back);
 }
 
-// Copies a match and returns its end. A distance of 8 or more lets every 8-byte copy read only
-// bytes already in place, 16 or more every 16-byte copy. The first 16 bytes go in two 8-byte
-// copies whatever the length, which covers most matches without a loop. May write up to 15
-// bytes past the end (the window's copy slack).
+// Copies a match and returns its end. A distance of 16 or more lets every 16-byte copy read
+// only bytes already in place, 8 or more every 8-byte copy. The first 32 bytes go in two
+// 16-byte copies whatever the length, which covers most longer matches without a loop. May
+// write up to 31 bytes past the end of a match shorter than 32 bytes, and 15 past a longer one
+// (the window's copy slack, and room in it for a short match's copy from the last position).
 EXPLODE_ALWAYS_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
-  if (distance < 8) {
-    CopyNearMatch(out, length, distance);
-    return out + length;
-  }
   const uint8_t* from = out - distance;
-  Copy8(out, from);
-  Copy8(out + 8, from + 8);
-  if (length > 16) {
-    if (distance >= 16) {
-      for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, from + done);
-    } else {
-      for (uint32_t done = 16; done < length; done += 8) Copy8(out + done, from + done);
-    }
+  if (distance >= 16) {
+    Copy16(out, from);
+    Copy16(out + 16, from + 16);
+    for (uint32_t done = 32; done < length; done += 16) Copy16(out + done, from + done);
+  } else if (distance >= 8) {
+    for (uint32_t done = 0; done < length; done += 8) Copy8(out + done, from + done);
+  } else {
+    CopyNearMatch(out, length, distance);
   }
   return out + length;
 }
+static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
+              "a short match's 32-byte copy from the last block position fits the window");
 
 #else
 // Copies a match byte by byte, which repeats the last `distance` bytes when the match overlaps

@@ -83,42 +83,46 @@ static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
               "long-literal values stay below the match values");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
-// The fast loop's tables (not in builds optimised for size, where their 192 KB would outweigh
+// The fast loop's tables (not in builds optimised for size, where their 130 KB would outweigh
 // the rest of the program). Constant data made at compile time, shared by all calls and only
-// read.
+// read; a stream touches one table of each kind.
 //
 // The coded symbol tables, one per literal mode and dictionary size, are looked up with the
-// next 14 stream bits, which hold the flag and the longest literal code. An entry resolves a
-// whole symbol, distance code included, when it is a literal or a match of up to 16 bytes
-// whose flag, length code, extra bits and distance code fit in those 14 bits: on executables
-// 98% of all symbols. Literals and these matches then take the same steps, and the loop does
-// not branch on which of the two comes next; on executables no predictor guesses that much
-// better than a coin, and a wrong guess used to cost more than the decoding itself.
+// next 13 stream bits: 16 KB, which leaves room in a 32 or 48 KB first-level cache for the
+// window and the rest (a 14-bit table, which holds every literal code, missed the cache four
+// times as often and decoded slower). An entry resolves a whole symbol, distance code
+// included, when it is a literal or a match of up to 16 bytes whose flag, length code, extra
+// bits and distance code fit in those 13 bits: on executables 97% of all symbols. Literals and
+// these matches then take the same steps, and the loop does not branch on which of the two
+// comes next; on executables no predictor guesses that much better than a coin, and a wrong
+// guess used to cost more than the decoding itself.
 //   bits 0-5   the bits the symbol takes, low distance bits included; for a match the table
 //              leaves to the loop's second path (longer matches, longer codes, and the
 //              end-of-stream code), the flag and the length code only
-//   bits 6-15  the symbol's value: a literal's byte (0-255); a resolved match's number among
-//              the (length, distance code) pairs the tables resolve, plus 256; for any other
-//              match, its length code plus kUnresolvedValue
-// The value indexes the symbol information of the dictionary size, one 32-bit word:
-//   bits 0-5   64 - the number of low distance bits: the shift that takes them from the top of
-//              a word whose highest bits are the symbol's last ones
-//   bits 6-18  the distance without its low bits, plus 1; an unresolved match's length code
-//   bits 19-31 the output the symbol takes: 1 for a literal, a match's length
-// so that a distance is this base plus the low bits, and one comparison of it with the length
-// sends every symbol that cannot be copied 16 bytes at a time to the second path: a match that
-// overlaps its own source (a distance below its length), and every unresolved match, whose
-// length is set above any distance it may compute. A literal copies 16 bytes from far back in
-// the window and then stores its byte: bytes written that long ago are in the cache, so the
-// copy waits for no recent store.
+//   bits 6-15  the symbol's value: a literal's byte (0-255, or a pair value, see below); a
+//              resolved match's number among the (length, distance code) pairs the tables
+//              resolve, plus 256; for any other match, its length code plus kUnresolvedValue
+// The value indexes the symbol information of the literal mode and dictionary size: a 32-bit
+// word,
+//   bits 0-7   where the symbol's low distance bits start in it
+//   bits 8-15  how many there are (the operand of an x86 bit-field extraction, BEXTR)
+//   bits 16-31 the distance without its low bits, plus 1; an unresolved match's length code
+// and a byte, the output the symbol takes less 1: 0 for a literal, a match's length - 1, 255
+// for an unresolved match. So a distance is the base plus the low bits, and one comparison of
+// it with the length sends every symbol that cannot be copied 16 bytes at a time to the second
+// path: a match that overlaps its own source (a distance below its length), and every
+// unresolved match, whose length is set above any distance it may compute. A literal copies
+// 16 bytes from far back in the window and then stores its byte: bytes written that long ago
+// are in the cache, so the copy waits for no recent store.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
 #define TSARIN_SMALL_DECODER 1
 #endif
 #if !TSARIN_SMALL_DECODER
-constexpr uint32_t kCodedSymbolBits = 14;
+constexpr uint32_t kCodedSymbolBits = 13;
 constexpr uint32_t kCodedSymbolMask = (1u << kCodedSymbolBits) - 1;
 constexpr uint32_t kCodedMatchMax = 16;
-static_assert(1 + kMaxCodeBits <= kCodedSymbolBits, "every literal code fits one lookup");
+static_assert(1 + kMaxCodeBits == kCodedSymbolBits + 1,
+              "every literal code but the longest fits one lookup");
 static_assert(1 + kLengthBits[15] <= kCodedSymbolBits, "every length code fits one lookup");
 static_assert(kCodedSymbolBits + 6 < 64, "an entry's bit count fits bits 0-5");
 
@@ -148,7 +152,57 @@ struct MatchValues {
 };
 constexpr MatchValues kMatchValues;
 constexpr uint32_t kUnresolvedValue = kMatchValues.next;
-static_assert(kUnresolvedValue + 16 <= 1u << 10, "every value fits an entry");
+
+// The literal codes one bit longer than the lookup (mode 1) come in pairs that share all other
+// bits, the pair's first byte (in byte order) with a last bit of 1. An entry stands for the
+// pair and takes the last bit too; the byte is found at its value less that bit in
+// kLiteralBytes. The value is the pair's second byte when the two are adjacent; otherwise one
+// of the pair values below, whose neighbour below holds the first byte.
+constexpr bool IsLongLiteral(uint32_t s) {
+  return 1u + kLiteralBits[s] > kCodedSymbolBits;
+}
+constexpr uint32_t LongLiteralPartner(uint32_t s) {
+  for (uint32_t t = 0; t < 256; ++t) {
+    if (t != s && IsLongLiteral(t) &&
+        (kLiteralCodes[t] ^ kLiteralCodes[s]) == 1u << (kLiteralBits[s] - 1)) {
+      return t;
+    }
+  }
+  return s;
+}
+constexpr bool LongLiteralsPair() {
+  for (uint32_t s = 0; s < 256; ++s) {
+    if (!IsLongLiteral(s)) continue;
+    const uint32_t t = LongLiteralPartner(s);
+    if (t == s || kLiteralBits[t] != kLiteralBits[s]) return false;
+    const uint32_t lastBit = kLiteralCodes[s] >> (kLiteralBits[s] - 1);
+    if (lastBit != (s < t ? 1u : 0u)) return false;
+  }
+  return true;
+}
+static_assert(LongLiteralsPair(),
+              "the longest literal codes pair up, the first byte's ending in 1");
+
+constexpr uint32_t kPairValues = kUnresolvedValue + 16;
+struct LiteralBytes {
+  uint8_t byte[1u << 10] = {};
+  uint32_t pairs = 0;            // pairs of non-adjacent bytes: values kPairValues + 1, + 3, ...
+  uint16_t pairValue[256] = {};  // by first byte
+
+  constexpr LiteralBytes() {
+    for (uint32_t b = 0; b < 256; ++b) byte[b] = static_cast<uint8_t>(b);
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t t = LongLiteralPartner(s);
+      if (!IsLongLiteral(s) || t < s + 2) continue;
+      const uint32_t v = kPairValues + 2 * pairs++ + 1;
+      pairValue[s] = static_cast<uint16_t>(v);
+      byte[v - 1] = static_cast<uint8_t>(s);
+      byte[v] = static_cast<uint8_t>(t);
+    }
+  }
+};
+constexpr LiteralBytes kLiteralBytes;
+static_assert(kPairValues + 2 * kLiteralBytes.pairs <= 1u << 10, "every value fits an entry");
 
 struct CodedSymbols {
   uint16_t entry[1u << kCodedSymbolBits] = {};
@@ -158,18 +212,23 @@ struct CodedSymbols {
   // 14 bits can be the start of several symbols too long for them, all with one length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0 && !(entry[i] == value && value >> 6 >= kUnresolvedValue)) ok = false;
+      if (entry[i] != 0 && !(entry[i] == value && (value >> 6) - kUnresolvedValue < 16)) {
+        ok = false;
+      }
       entry[i] = value;
     }
   }
 
   constexpr CodedSymbols(uint32_t literalMode, uint32_t dictBits) {
     for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t code = uint32_t{kLiteralCodes[s]} << 1;
       if (literalMode == 0) {
         Fill(s << 1, 9, SymbolEntry(9, s));
-      } else {
-        Fill(uint32_t{kLiteralCodes[s]} << 1, kLiteralBits[s] + 1u,
-             SymbolEntry(kLiteralBits[s] + 1u, s));
+      } else if (!IsLongLiteral(s)) {
+        Fill(code, kLiteralBits[s] + 1u, SymbolEntry(kLiteralBits[s] + 1u, s));
+      } else if (const uint32_t t = LongLiteralPartner(s); t > s) {
+        Fill(code & kCodedSymbolMask, kCodedSymbolBits,
+             SymbolEntry(kLiteralBits[s] + 1u, t == s + 1 ? t : kLiteralBytes.pairValue[s]));
       }
     }
     for (uint32_t i = 0; i < 16; ++i) {
@@ -204,37 +263,53 @@ static_assert(kCodedSymbols[0][0].ok && kCodedSymbols[0][1].ok && kCodedSymbols[
                   kCodedSymbols[1][0].ok && kCodedSymbols[1][1].ok && kCodedSymbols[1][2].ok,
               "the codes fill every entry of the coded tables exactly once");
 
-constexpr uint32_t kInfoBaseShift = 6;
-constexpr uint32_t kInfoBaseMask = (1u << 13) - 1;
-constexpr uint32_t kInfoLengthShift = 19;
-constexpr uint32_t kLiteralSource = 2048;     // how far back a literal copies from
-constexpr uint32_t kUnresolvedLength = 8191;  // above every distance such an entry computes
+constexpr uint32_t kInfoBaseShift = 16;
+constexpr uint32_t kLiteralSource = 2048;         // how far back a literal copies from
+constexpr uint32_t kUnresolvedLengthLess1 = 255;  // above every distance such an entry computes
 static_assert(kLiteralSource + 1 < kExplodeBlockSize, "a literal copies from inside the window");
-static_assert((63u << 6) + 1 <= kInfoBaseMask, "every distance base fits its field");
-static_assert(kUnresolvedLength < 1u << (32 - kInfoLengthShift) && 15 + 1 < kUnresolvedLength,
-              "the unresolved length fits its field and exceeds every distance it computes");
+static_assert(kCodedMatchMax - 1 < kUnresolvedLengthLess1 && 15 + 1 <= kUnresolvedLengthLess1,
+              "the unresolved length exceeds every resolved one and every distance it computes");
 
-constexpr uint32_t Info(uint32_t lowBits, uint32_t base, uint32_t length) {
-  return (64 - lowBits) | base << kInfoBaseShift | length << kInfoLengthShift;
+constexpr uint32_t Info(uint32_t lowStart, uint32_t lowBits, uint32_t base) {
+  return lowStart | lowBits << 8 | base << kInfoBaseShift;
 }
 
 struct SymbolInfos {
   uint32_t info[1u << 10] = {};
+  uint8_t lengthLess1[1u << 10] = {};
+  uint8_t byte[1u << 10] = {};  // kLiteralBytes, kept beside the rest
 
-  constexpr SymbolInfos(uint32_t dictBits) {
-    // A literal's and an unresolved match's low bits: one stream bit, 0 or 1.
-    for (uint32_t b = 0; b < 256; ++b) info[b] = Info(1, kLiteralSource, 1);
-    for (uint32_t length = 2; length <= kCodedMatchMax; ++length) {
-      const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
-      for (uint32_t d = 0; d < 64; ++d) {
-        const uint32_t v = kMatchValues.value[length - 2][d];
-        if (v != 0) info[v] = Info(lowBits, (d << lowBits) + 1, length);
+  constexpr SymbolInfos(uint32_t literalMode, uint32_t dictBits) {
+    for (uint32_t v = 0; v < (1u << 10); ++v) byte[v] = kLiteralBytes.byte[v];
+    // A literal's and an unresolved symbol's low bits: none; but the last code bit of a pair of
+    // long literals, which tells the second byte from the first.
+    for (uint32_t b = 0; b < 256; ++b) {
+      const bool pair = literalMode == 1 && IsLongLiteral(b) && LongLiteralPartner(b) == b - 1;
+      info[b] = Info(pair ? kCodedSymbolBits : 0, pair ? 1 : 0, kLiteralSource);
+      if (const uint32_t v = kLiteralBytes.pairValue[b]; v != 0) {
+        info[v] = Info(kCodedSymbolBits, 1, kLiteralSource);
       }
     }
-    for (uint32_t i = 0; i < 16; ++i) info[kUnresolvedValue + i] = Info(1, i, kUnresolvedLength);
+    for (uint32_t i = 0; i < 16; ++i) {
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); ++x) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+        for (uint32_t d = 0; d < 64; ++d) {
+          if (!Resolves(i, length, d)) continue;
+          const uint32_t v = kMatchValues.value[length - 2][d];
+          info[v] = Info(1 + kLengthBits[i] + kLengthExtraBits[i] + kDistanceBits[d], lowBits,
+                         (d << lowBits) + 1);
+          lengthLess1[v] = static_cast<uint8_t>(length - 1);
+        }
+      }
+      info[kUnresolvedValue + i] = Info(0, 0, i);
+      lengthLess1[kUnresolvedValue + i] = kUnresolvedLengthLess1;
+    }
   }
 };
-constexpr SymbolInfos kSymbolInfos[3] = {SymbolInfos(4), SymbolInfos(5), SymbolInfos(6)};
+constexpr SymbolInfos kSymbolInfos[2][3] = {
+    {SymbolInfos(0, 4), SymbolInfos(0, 5), SymbolInfos(0, 6)},
+    {SymbolInfos(1, 4), SymbolInfos(1, 5), SymbolInfos(1, 6)}};
 
 // The distance codes for the second path, looked up with the next 8 bits: bits 0-3 the code's
 // bit length, bits 6-11 its index (the layout of the work area's distance table).
@@ -551,6 +626,21 @@ EXPLODE_ALWAYS_INLINE void Store64LittleEndian(uint8_t* p, uint64_t v) {
 #endif
 }
 
+// The bits of `bits` that control describes as BEXTR does: bits 0-7 the first one, bits 8-15
+// how many (here at most 6, from at most bit 14; none when 0). kBextr: as that one instruction
+// (x86 with BMI1 only).
+template <bool kBextr>
+EXPLODE_ALWAYS_INLINE uint32_t ExtractBits(uint64_t bits, uint32_t control) {
+#if defined(__GNUC__) && defined(__x86_64__)
+  if (kBextr) {
+    uint64_t field;
+    __asm__("bextr %2, %1, %0" : "=r"(field) : "r"(bits), "r"(uint64_t{control}));
+    return static_cast<uint32_t>(field);
+  }
+#endif
+  return static_cast<uint32_t>(bits >> (control & 63)) & ((1u << ((control >> 8) & 7)) - 1);
+}
+
 // Whole periods of a distance d (1-7) that reach at least 8 and at least 16 bytes back.
 constexpr uint8_t kPeriodsOf8[8] = {0, 8, 8, 9, 8, 10, 12, 14};
 constexpr uint8_t kPeriodsOf16[8] = {0, 16, 16, 18, 16, 20, 18, 21};
@@ -635,20 +725,21 @@ struct Cursor {
 
 // Fast loop: runs while the output position is before the block end and 8 or more input bytes
 // are unloaded, so every refill leaves at least 56 bits. A round decodes two symbols resolved
-// by the coded table, or one and then any other symbol, which ends the round (20 + 30 bits).
+// by the coded table, or one and then any other symbol, which ends the round (19 + 30 bits).
 // Literals and resolved matches take one path, without a branch on the kind of symbol: 16
-// bytes are copied from the distance back, the output advances by the length, and the
-// literal's byte is stored at the last position that took (a match stores it just past its end,
-// where the next symbol writes over it), and the symbol's bits are consumed. A resolved match
-// that overlaps its own source, and every other match, take a second path: the symbol
-// information gives the length code, whose extra bits and the distance code follow. The
-// window's slack takes whatever lands beyond the block end. Returns true at the end-of-stream
-// code.
+// bytes are copied from the distance back, a literal's byte is stored over the first of them,
+// the output advances by the length, and the symbol's bits are consumed. A resolved match that
+// overlaps its own source, and every other match, take a second path: the symbol information
+// gives the length code, whose extra bits and the distance code follow. The window's slack
+// takes whatever lands beyond the block end. Returns true at the end-of-stream code.
+template <bool kBextr>
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  const uint16_t* const table = kCodedSymbols[work->literalMode][work->dictBits - 4].entry;
+  const uint16_t* const table = reinterpret_cast<const uint16_t*>(HideFromOptimizer(
+      reinterpret_cast<uintptr_t>(kCodedSymbols[work->literalMode][work->dictBits - 4].entry)));
   const uint32_t dictBits = work->dictBits;
-  const uint32_t* const infos = kSymbolInfos[dictBits - 4].info;
+  const SymbolInfos* const infos = reinterpret_cast<const SymbolInfos*>(HideFromOptimizer(
+      reinterpret_cast<uintptr_t>(&kSymbolInfos[work->literalMode][dictBits - 4])));
   uint64_t bits = cursor->bits;
   // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
   // and 64-bit shifts use their count modulo 64.
@@ -670,24 +761,28 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     bitCount -= n_;        \
   } while (0)
 // Decodes the symbol of entry, a literal or a resolved match, and looks up the next entry; any
-// other match jumps to `exact` with nothing consumed. The bits are consumed by the entry
-// itself, whose bits 6-15 a 64-bit shift ignores and whose multiples of 64 leave bitCount's low
-// 6 bits alone: the shift then waits for the lookup only.
-#define EXPLODE_RESOLVED_SYMBOL()                                                               \
-  do {                                                                                          \
-    const uint32_t info = infos[entry >> 6];                                                    \
-    const uint64_t top = bits << ((0u - entry) & 63);                                           \
-    const uint32_t distance =                                                                   \
-        ((info >> kInfoBaseShift) & kInfoBaseMask) + static_cast<uint32_t>(top >> (info & 63)); \
-    const uint32_t length = info >> kInfoLengthShift;                                           \
-    if (distance < length) goto exact;                                                          \
-    Copy16(out, out - distance);                                                                \
-    out += length;                                                                              \
-    out[static_cast<intptr_t>(bits & 1) - 1] = static_cast<uint8_t>(entry >> 6);                \
-    EXPLODE_CONSUME(HideFromOptimizer(entry));                                                  \
-    entry = table[bits & kCodedSymbolMask];                                                     \
+// other match jumps to `exact` with nothing consumed and its information looked up. The bits
+// are consumed by the entry itself, whose bits 6-15 a 64-bit shift ignores and whose multiples
+// of 64 leave bitCount's low 6 bits alone: the shift then waits for the lookup only. The byte
+// is looked up with the value less the extracted bits, which for a pair of long literals is
+// their last code bit. A match stores the byte meant for a literal 2 * (length - 1) bytes on,
+// past its end, where the next symbol writes over it: one address serves both.
+#define EXPLODE_RESOLVED_SYMBOL()                         \
+  do {                                                    \
+    const uint32_t value = entry >> 6;                    \
+    info = infos->info[value];                            \
+    lengthLess1 = infos->lengthLess1[value];              \
+    const uint32_t low = ExtractBits<kBextr>(bits, info); \
+    distance = (info >> kInfoBaseShift) + low;            \
+    if (distance <= lengthLess1) goto exact;              \
+    Copy16(out, out - distance);                          \
+    out[2 * lengthLess1] = infos->byte[value - low];      \
+    out += lengthLess1 + 1;                               \
+    EXPLODE_CONSUME(HideFromOptimizer(entry));            \
+    entry = table[bits & kCodedSymbolMask];               \
   } while (0)
 
+  uint32_t info, lengthLess1, distance;
   if (out >= blockEnd || in >= inFastEnd) return false;
   // The next symbol's entry is looked up as soon as the previous symbol is consumed, before the
   // refill: a refill only adds bits above the counted ones, and the bits the lookup reads are
@@ -705,16 +800,13 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     // window's slack has room for one longest match from before the block end only.
     if (out >= blockEnd) break;
     {
-      const uint32_t info = infos[entry >> 6];
+      // A resolved match that overlaps its source: the entry counts all of its bits.
       uint32_t used = entry & 63;
-      uint32_t length = info >> kInfoLengthShift;
-      // A resolved match that overlaps its source: the entry and its information give it all.
-      uint32_t distance = ((info >> kInfoBaseShift) & kInfoBaseMask) +
-                          static_cast<uint32_t>((bits << ((0u - used) & 63)) >> (info & 63));
-      if (length == kUnresolvedLength) {
+      uint32_t length = lengthLess1 + 1;
+      if (lengthLess1 == kUnresolvedLengthLess1) {
         // Any other match: the information gives the length code; its extra bits and the
         // distance code follow.
-        const uint32_t i = (info >> kInfoBaseShift) & kInfoBaseMask;
+        const uint32_t i = info >> kInfoBaseShift;
         const uint32_t extra = kLengthExtraBits[i];
         length = kLengthBase[i] + 2 + (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
         used += extra;
@@ -751,7 +843,7 @@ typedef bool (*RunFastFn)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8
 
 bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* inFastEnd,
                     uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+  return RunFast<false>(work, cursor, inFastEnd, blockEnd);
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -759,16 +851,16 @@ bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* 
 // register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
 // assume them.
 #define EXPLODE_HAS_BMI2_VARIANT 1
-__attribute__((target("bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
-                                                 const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+__attribute__((target("bmi,bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
+                                                     const uint8_t* inFastEnd, uint8_t* blockEnd) {
+  return RunFast<true>(work, cursor, inFastEnd, blockEnd);
 }
 #endif
 
 RunFastFn ChooseFastLoop() {
 #if EXPLODE_HAS_BMI2_VARIANT
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("bmi2")) return RunFastBmi2;
+  if (__builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) return RunFastBmi2;
 #endif
   return RunFastGeneric;
 }

@@ -98,10 +98,13 @@ static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry
 // guess used to cost more than the decoding itself.
 //   bits 0-5   the bits the symbol takes, low distance bits included; for a match the table
 //              leaves to the loop's second path (longer matches, longer codes, and the
-//              end-of-stream code), the flag and the length code only
+//              end-of-stream code), the flag, the length code and its extra bits when these fit
+//              the lookup, else the flag and the length code
 //   bits 6-15  the symbol's value: a literal's byte (0-255, or a pair value, see below); a
 //              resolved match's number among the (length, distance code) pairs the tables
-//              resolve, plus 256; for any other match, its length code plus kUnresolvedValue
+//              resolve, plus 256; for any other match, its length (kUnresolvedValue +
+//              length - 2) or, when the length's extra bits do not fit, its length code
+//              (kLengthCodeValue + code - kFirstLongLengthCode)
 // The value indexes the symbol information of the literal mode and dictionary size: a 32-bit
 // word,
 //   bits 0-7   where the symbol's low distance bits start in it
@@ -153,6 +156,21 @@ struct MatchValues {
 constexpr MatchValues kMatchValues;
 constexpr uint32_t kUnresolvedValue = kMatchValues.next;
 
+// Length codes whose flag, code and extra bits fit the lookup give their length in the entry.
+constexpr bool LengthFits(uint32_t i) {
+  return 1u + kLengthBits[i] + kLengthExtraBits[i] <= kCodedSymbolBits;
+}
+constexpr uint32_t kFirstLongLengthCode = 14;
+constexpr uint32_t kKnownLengthMax = kLengthBase[kFirstLongLengthCode] + 1;
+constexpr bool LongLengthCodesLast() {
+  for (uint32_t i = 0; i < 16; ++i) {
+    if (LengthFits(i) != (i < kFirstLongLengthCode)) return false;
+  }
+  return true;
+}
+static_assert(LongLengthCodesLast(), "the length codes whose extra bits do not fit come last");
+constexpr uint32_t kLengthCodeValue = kUnresolvedValue + kKnownLengthMax - 1;
+
 // The literal codes one bit longer than the lookup (mode 1) come in pairs that share all other
 // bits, the pair's first byte (in byte order) with a last bit of 1. An entry stands for the
 // pair and takes the last bit too; the byte is found at its value less that bit in
@@ -183,7 +201,7 @@ constexpr bool LongLiteralsPair() {
 static_assert(LongLiteralsPair(),
               "the longest literal codes pair up, the first byte's ending in 1");
 
-constexpr uint32_t kPairValues = kUnresolvedValue + 16;
+constexpr uint32_t kPairValues = kLengthCodeValue + 16 - kFirstLongLengthCode;
 struct LiteralBytes {
   uint8_t byte[1u << 10] = {};
   uint32_t pairs = 0;            // pairs of non-adjacent bytes: values kPairValues + 1, + 3, ...
@@ -212,7 +230,8 @@ struct CodedSymbols {
   // 14 bits can be the start of several symbols too long for them, all with one length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0 && !(entry[i] == value && (value >> 6) - kUnresolvedValue < 16)) {
+      if (entry[i] != 0 && !(entry[i] == value &&
+                             (value >> 6) - kUnresolvedValue < kPairValues - kUnresolvedValue)) {
         ok = false;
       }
       entry[i] = value;
@@ -235,9 +254,11 @@ struct CodedSymbols {
       const uint32_t head = 1 + kLengthBits[i];
       const uint32_t extra = kLengthExtraBits[i];
       const uint32_t lengthBits = head + extra;
-      const uint16_t unresolved = SymbolEntry(head, kUnresolvedValue + i);
       for (uint32_t x = 0; x < (1u << extra); ++x) {
         const uint32_t length = kLengthBase[i] + x + 2;
+        const uint16_t unresolved =
+            LengthFits(i) ? SymbolEntry(lengthBits, kUnresolvedValue + length - 2)
+                          : SymbolEntry(head, kLengthCodeValue + i - kFirstLongLengthCode);
         const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
         const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
         for (uint32_t d = 0; d < 64; ++d) {
@@ -267,8 +288,12 @@ constexpr uint32_t kInfoBaseShift = 16;
 constexpr uint32_t kLiteralSource = 2048;         // how far back a literal copies from
 constexpr uint32_t kUnresolvedLengthLess1 = 255;  // above every distance such an entry computes
 static_assert(kLiteralSource + 1 < kExplodeBlockSize, "a literal copies from inside the window");
-static_assert(kCodedMatchMax - 1 < kUnresolvedLengthLess1 && 15 + 1 <= kUnresolvedLengthLess1,
+static_assert(kCodedMatchMax - 1 < kUnresolvedLengthLess1 &&
+                  kPairValues - kUnresolvedValue + 2 <= kUnresolvedLengthLess1,
               "the unresolved length exceeds every resolved one and every distance it computes");
+// An unresolved match's information gives its length, or as if one beyond the known ones, its
+// length code: kCodeOnlyBase + code.
+constexpr uint32_t kCodeOnlyBase = kKnownLengthMax + 1 - kFirstLongLengthCode;
 
 constexpr uint32_t Info(uint32_t lowStart, uint32_t lowBits, uint32_t base) {
   return lowStart | lowBits << 8 | base << kInfoBaseShift;
@@ -302,8 +327,11 @@ struct SymbolInfos {
           lengthLess1[v] = static_cast<uint8_t>(length - 1);
         }
       }
-      info[kUnresolvedValue + i] = Info(0, 0, i);
-      lengthLess1[kUnresolvedValue + i] = kUnresolvedLengthLess1;
+    }
+    // An unresolved match: its length, or a length code above every such length.
+    for (uint32_t v = kUnresolvedValue; v < kPairValues; ++v) {
+      info[v] = Info(0, 0, v - kUnresolvedValue + 2);
+      lengthLess1[v] = kUnresolvedLengthLess1;
     }
   }
 };
@@ -804,15 +832,18 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
       uint32_t used = entry & 63;
       uint32_t length = lengthLess1 + 1;
       if (lengthLess1 == kUnresolvedLengthLess1) {
-        // Any other match: the information gives the length code; its extra bits and the
-        // distance code follow.
-        const uint32_t i = info >> kInfoBaseShift;
-        const uint32_t extra = kLengthExtraBits[i];
-        length = kLengthBase[i] + 2 + (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
-        used += extra;
-        if (length == kEndOfStreamLength) {
-          end = true;
-          break;
+        // Any other match: the information gives its length, or its length code and the
+        // extra bits follow; then the distance code.
+        length = info >> kInfoBaseShift;
+        if (length > kKnownLengthMax) {
+          const uint32_t i = length - kCodeOnlyBase;
+          const uint32_t extra = kLengthExtraBits[i];
+          length = kLengthBase[i] + 2 + (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
+          used += extra;
+          if (length == kEndOfStreamLength) {
+            end = true;
+            break;
+          }
         }
         const uint32_t code = kCodedDistances.entry[(bits >> used) & 0xFF];
         used += code & 15;

@@ -105,18 +105,20 @@ static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry
 //              resolve, plus 256; for any other match, its length (kUnresolvedValue +
 //              length - 2) or, when the length's extra bits do not fit, its length code
 //              (kLengthCodeValue + code - kFirstLongLengthCode)
-// The value indexes the symbol information of the literal mode and dictionary size: a 32-bit
-// word,
+// The value indexes the symbol information of the literal mode and dictionary size, three
+// tables side by side. A 32-bit word:
 //   bits 0-7   where the symbol's low distance bits start in it
 //   bits 8-15  how many there are (the operand of an x86 bit-field extraction, BEXTR)
-//   bits 16-31 the distance without its low bits, plus 1; an unresolved match's length code
-// and a byte, the output the symbol takes less 1: 0 for a literal, a match's length - 1, 255
-// for an unresolved match. So a distance is the base plus the low bits, and one comparison of
-// it with the length sends every symbol that cannot be copied 16 bytes at a time to the second
-// path: a match that overlaps its own source (a distance below its length), and every
-// unresolved match, whose length is set above any distance it may compute. A literal copies
-// 16 bytes from far back in the window and then stores its byte: bytes written that long ago
-// are in the cache, so the copy waits for no recent store.
+//   bits 16-31 the base: the distance without its low bits, plus 1; for an unresolved match,
+//              its length or kCodeOnlyBase + its length code
+// a byte, the output the symbol takes less 1: 0 for a literal, a match's length - 1, 255 for
+// an unresolved match; and a literal's byte. So a distance is the base plus the low bits, and
+// one comparison of it with the length sends every symbol that cannot be copied 16 bytes at a
+// time to the second path: a match that overlaps its own source (a distance below its length),
+// and every unresolved match, whose length is set above any distance it may compute. A literal
+// copies 16 bytes from far back in the window and then stores its byte: bytes written that long
+// ago are in the cache, so the copy waits for no recent store. FastTablesDecode proves the
+// tables at compile time.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
 #define TSARIN_SMALL_DECODER 1
 #endif
@@ -173,9 +175,10 @@ constexpr uint32_t kLengthCodeValue = kUnresolvedValue + kKnownLengthMax - 1;
 
 // The literal codes one bit longer than the lookup (mode 1) come in pairs that share all other
 // bits, the pair's first byte (in byte order) with a last bit of 1. An entry stands for the
-// pair and takes the last bit too; the byte is found at its value less that bit in
-// kLiteralBytes. The value is the pair's second byte when the two are adjacent; otherwise one
-// of the pair values below, whose neighbour below holds the first byte.
+// pair and takes the last bit too, which the information extracts as if a low distance bit;
+// the byte is found at the value less that bit. The value is the pair's second byte when the
+// two are adjacent; otherwise one of the pair values below, whose neighbour below holds the
+// first byte.
 constexpr bool IsLongLiteral(uint32_t s) {
   return 1u + kLiteralBits[s] > kCodedSymbolBits;
 }
@@ -227,7 +230,8 @@ struct CodedSymbols {
   bool ok = true;
 
   // Sets the entries that start with code. Only a match left unresolved may be set twice: the
-  // 14 bits can be the start of several symbols too long for them, all with one length code.
+  // 13 bits can be the start of several symbols too long for them, all with one length or
+  // length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
       if (entry[i] != 0 && !(entry[i] == value &&
@@ -299,6 +303,13 @@ constexpr uint32_t Info(uint32_t lowStart, uint32_t lowBits, uint32_t base) {
   return lowStart | lowBits << 8 | base << kInfoBaseShift;
 }
 
+// The bits of `bits` that an information word's low 16 bits describe, as BEXTR takes them:
+// bits 0-7 the first one, bits 8-15 how many (here at most 6, from at most bit 13; none when
+// 0).
+constexpr uint32_t LowBitsOf(uint64_t bits, uint32_t control) {
+  return static_cast<uint32_t>(bits >> (control & 63)) & ((1u << ((control >> 8) & 7)) - 1);
+}
+
 struct SymbolInfos {
   uint32_t info[1u << 10] = {};
   uint8_t lengthLess1[1u << 10] = {};
@@ -338,6 +349,72 @@ struct SymbolInfos {
 constexpr SymbolInfos kSymbolInfos[2][3] = {
     {SymbolInfos(0, 4), SymbolInfos(0, 5), SymbolInfos(0, 6)},
     {SymbolInfos(1, 4), SymbolInfos(1, 5), SymbolInfos(1, 6)}};
+
+// Decodes every literal, and every match with its lowest and highest low distance bits, as the
+// fast loop does, followed by all-zero or all-one bits, and checks what comes out: the byte,
+// the length and distance, or the second path with the bits the entry counts and the length
+// or length code its information gives.
+constexpr bool FastTablesDecode(uint32_t literalMode, uint32_t dictBits) {
+  const CodedSymbols& table = kCodedSymbols[literalMode][dictBits - 4];
+  const SymbolInfos& infos = kSymbolInfos[literalMode][dictBits - 4];
+  for (uint64_t pad = 0; pad < 2; ++pad) {
+    const auto decode = [&](uint64_t stream, uint32_t n, uint32_t* used, uint32_t* lengthLess1,
+                            uint32_t* base, uint32_t* low, uint32_t* value) {
+      stream |= pad ? ~uint64_t{0} << n : 0;
+      const uint32_t entry = table.entry[stream & kCodedSymbolMask];
+      *used = entry & 63;
+      *value = entry >> 6;
+      const uint32_t info = infos.info[*value];
+      *lengthLess1 = infos.lengthLess1[*value];
+      *base = info >> kInfoBaseShift;
+      *low = LowBitsOf(stream, info);
+    };
+    uint32_t used = 0, lengthLess1 = 0, base = 0, low = 0, value = 0;
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t n = literalMode == 0 ? 8 : kLiteralBits[s];
+      decode(uint64_t{literalMode == 0 ? s : kLiteralCodes[s]} << 1, n + 1, &used, &lengthLess1,
+             &base, &low, &value);
+      if (used != n + 1 || lengthLess1 != 0 || base + low <= lengthLess1 ||
+          infos.byte[value - low] != s) {
+        return false;
+      }
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+      const uint32_t head = 1 + kLengthBits[i];
+      const uint32_t lengthBits = head + kLengthExtraBits[i];
+      // Lengths whose extra bits the lookup leaves out: the first and the last.
+      const uint32_t xStep = LengthFits(i) ? 1 : (1u << kLengthExtraBits[i]) - 1;
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); x += xStep) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;
+        for (uint32_t d = 0; d < 64; ++d) {
+          for (uint32_t lowValue : {0u, (1u << lowBits) - 1}) {
+            const uint32_t bits = lengthBits + kDistanceBits[d];
+            const uint64_t stream = 1u | uint64_t{kLengthCodes[i]} << 1 | uint64_t{x} << head |
+                                    uint64_t{kDistanceCodes[d]} << lengthBits |
+                                    uint64_t{lowValue} << bits;
+            decode(stream, bits + lowBits, &used, &lengthLess1, &base, &low, &value);
+            const bool ok = Resolves(i, length, d)
+                                ? used == bits + lowBits && lengthLess1 == length - 1 &&
+                                      base + low == (d << lowBits) + lowValue + 1
+                                : lengthLess1 == kUnresolvedLengthLess1 &&
+                                      base + low <= lengthLess1 &&
+                                      (LengthFits(i) ? used == lengthBits && base == length
+                                                     : used == head && base == kCodeOnlyBase + i);
+            if (!ok) return false;
+          }
+        }
+      }
+    }
+  }
+  return true;
+}
+static_assert(FastTablesDecode(0, 4), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(0, 5), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(0, 6), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 4), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 5), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 6), "the fast loop's tables decode every symbol");
 
 // The distance codes for the second path, looked up with the next 8 bits: bits 0-3 the code's
 // bit length, bits 6-11 its index (the layout of the work area's distance table).
@@ -654,9 +731,8 @@ EXPLODE_ALWAYS_INLINE void Store64LittleEndian(uint8_t* p, uint64_t v) {
 #endif
 }
 
-// The bits of `bits` that control describes as BEXTR does: bits 0-7 the first one, bits 8-15
-// how many (here at most 6, from at most bit 14; none when 0). kBextr: as that one instruction
-// (x86 with BMI1 only).
+// LowBitsOf; kBextr: as one BEXTR instruction (x86 with BMI1 only), which reads only the low
+// 16 bits of control.
 template <bool kBextr>
 EXPLODE_ALWAYS_INLINE uint32_t ExtractBits(uint64_t bits, uint32_t control) {
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -666,7 +742,7 @@ EXPLODE_ALWAYS_INLINE uint32_t ExtractBits(uint64_t bits, uint32_t control) {
     return static_cast<uint32_t>(field);
   }
 #endif
-  return static_cast<uint32_t>(bits >> (control & 63)) & ((1u << ((control >> 8) & 7)) - 1);
+  return LowBitsOf(bits, control);
 }
 
 // Whole periods of a distance d (1-7) that reach at least 8 and at least 16 bytes back.
@@ -877,10 +953,11 @@ bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* 
   return RunFast<false>(work, cursor, inFastEnd, blockEnd);
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-// The same loop for processors with BMI2, whose shifts and bit-field extraction take any
-// register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
-// assume them.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(TSARIN_EXPLODE_GENERIC_ONLY)
+// The same loop for processors with BMI1 and BMI2, whose shifts take any register and leave
+// the flags alone and whose BEXTR extracts the low distance bits in one step: chosen at run
+// time, as the baseline x86-64 build cannot assume them. (TSARIN_EXPLODE_GENERIC_ONLY leaves
+// it out, so that tests can run the baseline loop.)
 #define EXPLODE_HAS_BMI2_VARIANT 1
 __attribute__((target("bmi,bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
                                                      const uint8_t* inFastEnd, uint8_t* blockEnd) {

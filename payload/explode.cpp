@@ -734,15 +734,15 @@ EXPLODE_ALWAYS_INLINE void Store64LittleEndian(uint8_t* p, uint64_t v) {
 // LowBitsOf; kBextr: as one BEXTR instruction (x86 with BMI1 only), which reads only the low
 // 16 bits of control.
 template <bool kBextr>
-EXPLODE_ALWAYS_INLINE uint32_t ExtractBits(uint64_t bits, uint32_t control) {
+EXPLODE_ALWAYS_INLINE size_t ExtractBits(uint64_t bits, size_t control) {
 #if defined(__GNUC__) && defined(__x86_64__)
   if (kBextr) {
-    uint64_t field;
-    __asm__("bextr %2, %1, %0" : "=r"(field) : "r"(bits), "r"(uint64_t{control}));
-    return static_cast<uint32_t>(field);
+    size_t field;
+    __asm__("bextr %2, %1, %0" : "=r"(field) : "r"(bits), "r"(control));
+    return field;
   }
 #endif
-  return LowBitsOf(bits, control);
+  return LowBitsOf(bits, static_cast<uint32_t>(control));
 }
 
 // Whole periods of a distance d (1-7) that reach at least 8 and at least 16 bytes back.
@@ -871,22 +871,22 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
 // is looked up with the value less the extracted bits, which for a pair of long literals is
 // their last code bit. A match stores the byte meant for a literal 2 * (length - 1) bytes on,
 // past its end, where the next symbol writes over it: one address serves both.
-#define EXPLODE_RESOLVED_SYMBOL()                         \
-  do {                                                    \
-    const uint32_t value = entry >> 6;                    \
-    info = infos->info[value];                            \
-    lengthLess1 = infos->lengthLess1[value];              \
-    const uint32_t low = ExtractBits<kBextr>(bits, info); \
-    distance = (info >> kInfoBaseShift) + low;            \
-    if (distance <= lengthLess1) goto exact;              \
-    Copy16(out, out - distance);                          \
-    out[2 * lengthLess1] = infos->byte[value - low];      \
-    out += lengthLess1 + 1;                               \
-    EXPLODE_CONSUME(HideFromOptimizer(entry));            \
-    entry = table[bits & kCodedSymbolMask];               \
+#define EXPLODE_RESOLVED_SYMBOL()                       \
+  do {                                                  \
+    const size_t value = entry >> 6;                    \
+    info = infos->info[value];                          \
+    lengthLess1 = infos->lengthLess1[value];            \
+    const size_t low = ExtractBits<kBextr>(bits, info); \
+    distance = (info >> kInfoBaseShift) + low;          \
+    if (distance <= lengthLess1) goto exact;            \
+    Copy16(out, out - distance);                        \
+    out[2 * lengthLess1] = infos->byte[value - low];    \
+    out += lengthLess1 + 1;                             \
+    EXPLODE_CONSUME(HideFromOptimizer(entry));          \
+    entry = table[bits & kCodedSymbolMask];             \
   } while (0)
 
-  uint32_t info, lengthLess1, distance;
+  size_t info, lengthLess1, distance;
   if (out >= blockEnd || in >= inFastEnd) return false;
   // The next symbol's entry is looked up as soon as the previous symbol is consumed, before the
   // refill: a refill only adds bits above the counted ones, and the bits the lookup reads are

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "payload/archive_format.h"
+#include "payload/crc32.h"
 #include "payload/explode.h"
+#include "payload/payload_check.h"
 #include "payload/payload_reader.h"
 #include "setup/install_context.h"
 #include "setup/path_rules.h"
@@ -20,7 +22,7 @@ char outputStreamBuffer[64 * 1024];
 
 }  // namespace
 
-uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* /*param*/) {
+uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* quiet) {
   InstallContext& ctx = installContext;
   if (ctx.entryRemaining == 0) return 0;
   uint32_t remaining = static_cast<uint32_t>(ctx.entryRemaining);
@@ -30,15 +32,20 @@ uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* /*param*/) {
     ctx.readFailed = 1;
     return 0;
   }
-  AdvanceProgress();
+  if (quiet == nullptr) {
+    AdvanceProgress();
+  } else {
+    ctx.entryRemaining -= ctx.lastBlockSize;
+  }
   return block;
 }
 
 void WriteCallback(char* buffer, uint32_t* count, void* /*param*/) {
   InstallContext& ctx = installContext;
-  if (*count != 0 && std::fwrite(buffer, 1, *count, ctx.outputFile) != *count) {
-    ctx.writeFailed = 1;
-  }
+  if (*count == 0) return;
+  ctx.outputCrc = Crc32Update(ctx.outputCrc, buffer, *count);
+  if (std::fwrite(buffer, 1, *count, ctx.outputFile) != *count) ctx.writeFailed = 1;
+  ctx.bytesWritten += *count;
 }
 
 bool ExtractEntry(const char* name) {
@@ -66,6 +73,7 @@ bool ExtractEntry(const char* name) {
   // From here on workBuffer carries data and the decoder's state: name is gone.
   ctx.readFailed = 0;
   ctx.writeFailed = 0;
+  ctx.outputCrc = 0;
 
   int32_t result = 0;
   if (archive::IsCompressedSize(ctx.entryRemaining)) {
@@ -91,7 +99,12 @@ bool ExtractEntry(const char* name) {
   }
   bool closed = std::fclose(ctx.outputFile) == 0;
   ctx.outputFile = nullptr;
-  if (!ctx.writeFailed && closed) return true;
+  if (!ctx.writeFailed && closed) {
+    // A file that changed since the check, or a decoder fault, shows here.
+    if (TakeRecordedCrc(ctx.outputCrc, true)) return true;
+    ReportDamagedArchive();
+    return false;
+  }
   FormatText(ctx.workBuffer.text, sizeof ctx.workBuffer.text, "Out of disk space while writing\n%s",
              outputPath);
   ReportSetupError(ctx.workBuffer.text);

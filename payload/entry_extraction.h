@@ -12,8 +12,9 @@
 bool ExtractEntry(const char* name);
 
 // The decoder's read function: at most *wanted bytes of the current entry into buffer; 0 when
-// the entry is used up or the file ended (then readFailed is set).
-uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* param);
+// the entry is used up or the file ended (then readFailed is set). The meter moves unless
+// `quiet` is given (any non-null pointer), as for the check before the install.
+uint32_t ReadCallback(char* buffer, uint32_t* wanted, void* quiet);
 
 // The decoder's write function: writes *count bytes to outputFile; a short write sets
 // writeFailed, and later calls still write.

@@ -4,7 +4,8 @@
 #   - With a display (DISPLAY is set) the setup opens there for you to use; when it closes,
 #     the command shows what was installed.
 #   - Without one, the end-to-end robot drives a standard install under Xvfb, and the command
-#     shows what was installed and where the screenshots are.
+#     shows what was installed and where the screenshots are; then the robot runs the
+#     uninstaller through the registered command line, and the command shows what is left.
 # Build output goes to build/main.log; only the useful lines are printed. TSARIN_BUILD_DIR
 # puts the build trees somewhere else than build/.
 set -euo pipefail
@@ -94,27 +95,74 @@ else
   prefix_of_run=$e2e/work/standard/prefix
 fi
 
-# What the install left behind, read from the prefix.
-installed=$prefix_of_run/drive_c/Program\ Files/TSarin
-if [ -d "$installed" ]; then
-  echo "Installed into C:\\Program Files\\TSarin ($installed):"
-  echo "  $(find "$installed" -maxdepth 1 -type f | wc -l) files in the base directory," \
-    "$(find "$installed/Profiles" -type f 2>/dev/null | wc -l) in Profiles," \
-    "$(find "$installed/Textures" -type f 2>/dev/null | wc -l) in Textures," \
-    "$(du -sh "$installed" | cut -f1) in all"
-  links=$(find "$prefix_of_run/drive_c" -type d -path '*Start Menu/Programs/Tessarin' -print -quit)
+# What the product has in a prefix: its files, its Start-menu folder and its uninstall key's
+# values, one line each; nothing when none of them is there.
+show_product() {
+  local prefix=$1 dir="$1/drive_c/Program Files/TSarin" links
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+  if [ -d "$dir" ]; then
+    echo "  C:\\Program Files\\TSarin ($dir):" \
+      "$(find "$dir" -maxdepth 1 -type f | wc -l) files in the base directory," \
+      "$(find "$dir/Profiles" -type f 2>/dev/null | wc -l) in Profiles," \
+      "$(find "$dir/Textures" -type f 2>/dev/null | wc -l) in Textures," \
+      "$(du -sh "$dir" | cut -f1) in all"
+  fi
+  links=$(find "$prefix/drive_c" -type d -path '*Start Menu/Programs/Tessarin' -print -quit)
   if [ -n "$links" ]; then
     echo "  Start-menu folder $(basename "$links"): $(cd "$links" && ls | paste -sd ',' | sed 's/,/, /g')"
   fi
-  WINEPREFIX=$prefix_of_run wineserver -w 2>/dev/null || true
-  # Values as Wine keeps them in system.reg ("name"="text" with backslashes doubled).
-  awk '/^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Tessarin\]/{on=1; next}
+  # Values as Wine keeps them in system.reg: "name"="text" with backslashes doubled, or
+  # "name"=dword:hex digits.
+  awk 'function hex(s,  n, i) { n = 0; for (i = 1; i <= length(s); i++)
+                                  n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                                return n }
+       /^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Tessarin\]/{on=1; next}
        /^\[/{on=0}
-       on && /^"/{ i = index($0, "\"=\""); name = substr($0, 2, i - 2); v = substr($0, i + 3);
+       on && /^"[^"]*"=dword:/{ i = index($0, "\"=dword:"); print "  registry: " substr($0, 2, i - 2) " = " hex(substr($0, i + 8)) }
+       on && /^"[^"]*"="/{ i = index($0, "\"=\""); name = substr($0, 2, i - 2); v = substr($0, i + 3);
                    sub(/"$/, "", v); gsub(/\\\\/, "\001", v); gsub(/\\"/, "\"", v); gsub(/\001/, "\\", v);
-                   print "  registry: " name " = " v }' "$prefix_of_run/system.reg"
+                   print "  registry: " name " = " v }' "$prefix/system.reg"
+}
+
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# What the install left behind, read from the prefix.
+installed=$(show_product "$prefix_of_run")
+if [ -n "$installed" ]; then
+  echo "Installed:"
+  echo "$installed"
 else
-  echo "Nothing was installed into C:\\Program Files\\TSarin."
+  echo "Nothing was installed."
+fi
+
+# Without a display, the robot then runs the uninstaller through the command line registered
+# for the system's list of programs, answers Yes and OK, and the command shows what is left.
+if [ -n "$installed" ] && [ -z "${DISPLAY:-}" ]; then
+  echo "Uninstalling through the registered command line (the robot answers Yes, then OK) ..."
+  if (
+    set +e
+    # shellcheck source=wine-session.sh
+    source "$root/scripts/wine-session.sh" "$prefix_of_run"
+    WINEPREFIX=$prefix_of_run timeout 300 wine "$e2e/tsarin-robot.exe" uninstall-registered \
+      "$(winpath "$setup")" "$(winpath "$build/win32/samples/product")" "$(winpath "$e2e/work")" \
+      >"$e2e/main-uninstall.txt" 2>&1
+    rc=$?
+    wine_session_end
+    exit $rc
+  ); then
+    echo "  $(grep -c '^  ok' "$e2e/main-uninstall.txt") checks passed ($e2e/main-uninstall.txt)"
+  else
+    status=1
+    echo "  the robot reported failures:"
+    grep -E '^  FAIL' "$e2e/main-uninstall.txt" | sed 's/^/  /' || tail -n 20 "$e2e/main-uninstall.txt"
+  fi
+  left=$(show_product "$prefix_of_run")
+  if [ -n "$left" ]; then
+    echo "Left after the uninstall:"
+    echo "$left"
+  else
+    echo "Left after the uninstall: nothing."
+  fi
 fi
 for f in "$e2e"/screenshots/standard-*.png; do
   [ -e "$f" ] && [ -z "${DISPLAY:-}" ] && echo "Screenshot: $f"

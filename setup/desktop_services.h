@@ -36,6 +36,8 @@ class DesktopServices {
   // RegSetValueExA, type REG_SZ, reserved 0, byteCount bytes of data.
   virtual void SetStringValue(RegistryKey key, const char* name, const char* data,
                               uint32_t byteCount) = 0;
+  // RegSetValueExA, type REG_DWORD, reserved 0.
+  virtual void SetDwordValue(RegistryKey key, const char* name, uint32_t value) = 0;
   virtual void CloseKey(RegistryKey key) = 0;
 
   // The folder's path without a trailing backslash into a 260-byte buffer; on failure the

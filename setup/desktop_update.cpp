@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "payload/payload_check.h"
 #include "setup/component_selection.h"
 #include "setup/install_context.h"
 #include "shell/shell_folders.h"
@@ -105,6 +106,7 @@ void FinishInstall() {
   dialog.SetMeterPos(100);
   std::fclose(ctx.payloadFile);
   ctx.payloadFile = nullptr;
+  CloseRecord();
   ctx.archiveDone = 1;
   dialog.ShowStatus(kIdStatus, "Updating Desktop ...");
 
@@ -143,6 +145,17 @@ void FinishInstall() {
 
   if (GetDesktopFolder(desktop, work)) RecordLinkPath("F_dtop", work);
   if (GetSendToFolder(desktop, work)) RecordLinkPath("F_sendto", work);
+
+  // What the system's list of programs shows beside the name: the product's icon, its size
+  // in KB (rounded up), and no Change or Repair button, as the setup can do neither.
+  if (ctx.uninstallKey != nullptr) {
+    if (PlaceTargetName("tsn.exe")) SetUninstallValue("DisplayIcon", ctx.installDir);
+    uint64_t kilobytes = (ctx.bytesWritten + 1023) >> 10;
+    desktop.SetDwordValue(ctx.uninstallKey, "EstimatedSize",
+                          kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kilobytes));
+    desktop.SetDwordValue(ctx.uninstallKey, "NoModify", 1);
+    desktop.SetDwordValue(ctx.uninstallKey, "NoRepair", 1);
+  }
 
   if (ctx.uninstallKey != nullptr) {
     desktop.CloseKey(ctx.uninstallKey);

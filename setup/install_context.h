@@ -35,7 +35,9 @@ struct InstallContext {
   WorkBuffer workBuffer;
   char* linkNameEnd;  // in workBuffer: where link file names are written
   FILE* payloadFile;
+  FILE* recordFile;  // the integrity record's file CRC-32s, when the setup file has one
   FILE* outputFile;
+  uint32_t outputCrc;  // CRC-32 of what has been written to outputFile
   int32_t bytesConsumed;
   int32_t payloadTotal;
   int32_t entryRemaining;
@@ -44,6 +46,7 @@ struct InstallContext {
   uint8_t writeFailed;
   uint8_t archiveDone;
   int32_t installSucceeded;
+  uint64_t bytesWritten;  // file data written by this attempt: the installed size
   char readMeName[kPathSize];
   char readMePath[kPathSize];
   RegistryKey uninstallKey;

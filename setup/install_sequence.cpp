@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "payload/entry_extraction.h"
+#include "payload/payload_check.h"
 #include "payload/payload_reader.h"
 #include "setup/component_selection.h"
 #include "setup/desktop_update.h"
@@ -29,8 +30,8 @@ void ReportTargetProblem(const char* format, const char* path) {
   ctx.setupDialog->FocusItem(kIdDirectory);
 }
 
-// Reads the directory field into installDir and empties or creates that directory.
-bool PrepareTargetDirectory() {
+// Reads the directory field into installDir and judges it; nothing is changed yet.
+bool ReadTargetDirectory() {
   InstallContext& ctx = installContext;
   // Room for a field far longer than a path, so that an over-long one is refused, not cut.
   char field[2 * kPathSize];
@@ -57,7 +58,12 @@ bool PrepareTargetDirectory() {
         ctx.installDir);
     return false;
   }
+  return true;
+}
 
+// Empties or creates the target directory.
+bool PrepareTargetDirectory() {
+  InstallContext& ctx = installContext;
   if (DirectoryExists(ctx.installDir)) {
     // What cannot be deleted stays; extracting over it fails later with its own message.
     std::memcpy(ctx.workBuffer.text, ctx.installDir, kPathSize);
@@ -98,11 +104,16 @@ bool RunInstall() {
   InstallContext& ctx = installContext;
   ctx.optionMask = ReadOptionMask();
   ctx.setupDialog->SetWaitCursor();
-  if (!PrepareTargetDirectory()) return false;
+  if (!ReadTargetDirectory()) return false;
+
+  // The whole setup file is read once before anything is changed: a damaged or cut download
+  // must never cost the user the installation it was meant to replace.
+  if (!FindPayload() || !CheckPayload() || !PrepareTargetDirectory()) return false;
 
   ctx.bytesConsumed = 0;
+  ctx.bytesWritten = 0;
   ctx.setupDialog->SetMeterPos(0);
-  if (!FindPayload() || !MeasurePayload()) return false;
+  if (!MeasurePayload()) return false;
 
   // Without the key (no right to write under HKEY_LOCAL_MACHINE) the install goes on and every
   // value is skipped.
@@ -129,8 +140,16 @@ bool RunInstall() {
       return false;
     }
     if (!ReadEntrySize()) return false;
-    bool done = IsEntrySelected(name) ? ExtractEntry(name) : SkipEntry();
-    if (!done) return false;
+    if (IsEntrySelected(name)) {
+      if (!ExtractEntry(name)) return false;
+    } else {
+      if (!SkipEntry()) return false;
+      // A skipped file's recorded CRC-32 is passed over (an extracted one's is compared).
+      if (!TakeRecordedCrc(0, false)) {
+        ReportDamagedArchive();
+        return false;
+      }
+    }
   }
 }
 
@@ -141,6 +160,7 @@ void CloseAbandonedAttempt() {
     std::fclose(ctx.payloadFile);
     ctx.payloadFile = nullptr;
   }
+  CloseRecord();
   if (ctx.uninstallKey != nullptr) {
     ctx.services->CloseKey(ctx.uninstallKey);
     ctx.uninstallKey = nullptr;

@@ -101,6 +101,11 @@ void RecordingDesktop::SetStringValue(RegistryKey key, const char* name, const c
                   Quoted(data) + ", " + std::to_string(byteCount) + ")");
 }
 
+void RecordingDesktop::SetDwordValue(RegistryKey key, const char* name, uint32_t value) {
+  calls.push_back(std::string(key == &key_ ? "" : "?") + "SetDwordValue(" + Quoted(name) + ", " +
+                  std::to_string(value) + ")");
+}
+
 void RecordingDesktop::CloseKey(RegistryKey key) {
   calls.push_back(std::string(key == &key_ ? "" : "?") + "CloseKey()");
 }

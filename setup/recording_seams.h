@@ -3,8 +3,8 @@
 // and by `tsarin-pack extract`, which runs the install engine outside Windows.
 //
 // Calls are kept as texts such as `ShowStatus(102, "Installing:   a.txt")`,
-// `SetStringValue("DisplayName", "Tessarin", 8)` or `GetShellFolder(23)`; texts appear
-// unescaped between the double quotes.
+// `SetStringValue("DisplayName", "Tessarin", 8)`, `SetDwordValue("NoModify", 1)` or
+// `GetShellFolder(23)`; texts appear unescaped between the double quotes.
 #ifndef TSARIN_SETUP_RECORDING_SEAMS_H
 #define TSARIN_SETUP_RECORDING_SEAMS_H
 
@@ -60,6 +60,7 @@ class RecordingDesktop final : public DesktopServices {
   RegistryKey CreateMachineKey(const char* subKey) override;
   void SetStringValue(RegistryKey key, const char* name, const char* data,
                       uint32_t byteCount) override;
+  void SetDwordValue(RegistryKey key, const char* name, uint32_t value) override;
   void CloseKey(RegistryKey key) override;
   bool GetShellFolder(int csidl, char* buffer) override;
   unsigned GetWindowsMajorVersion() override;

@@ -30,6 +30,13 @@ void Win32DesktopServices::SetStringValue(RegistryKey key, const char* name, con
                  byteCount);
 }
 
+void Win32DesktopServices::SetDwordValue(RegistryKey key, const char* name, uint32_t value) {
+  if (!key) return;
+  DWORD data = value;
+  RegSetValueExA(static_cast<HKEY>(key), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                 sizeof data);
+}
+
 void Win32DesktopServices::CloseKey(RegistryKey key) {
   if (key) RegCloseKey(static_cast<HKEY>(key));
 }

@@ -14,6 +14,7 @@ class Win32DesktopServices final : public DesktopServices {
   RegistryKey CreateMachineKey(const char* subKey) override;
   void SetStringValue(RegistryKey key, const char* name, const char* data,
                       uint32_t byteCount) override;
+  void SetDwordValue(RegistryKey key, const char* name, uint32_t value) override;
   void CloseKey(RegistryKey key) override;
   bool GetShellFolder(int csidl, char* buffer) override;
   unsigned GetWindowsMajorVersion() override;

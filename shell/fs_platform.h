@@ -98,8 +98,9 @@ bool FsNativePath(const char* path, char* out, size_t outSize);
 // outside every allowed folder, ends the process with a message naming it. The set starts
 // empty, so a program changes nothing until it says where.
 //
-// Adds a folder, which need not exist yet; false for the host's root, a path that does not
-// resolve, or a full set.
+// Adds a folder. One that does not exist yet is allowed from its first missing level on, so
+// that the way to it can be made. False for the host's root, a path that does not resolve, or
+// a full set.
 bool FsAllowChangesIn(const char* hostFolder);
 // Empties the set again.
 void FsForgetAllowedFolders();

@@ -384,8 +384,9 @@ bool FsNativePath(const char* path, char* out, size_t outSize) {
 
 bool FsAllowChangesIn(const char* hostFolder) {
   if (g_allowedFolderCount == kMaxAllowedFolders) return false;
-  // The folder need not exist yet: its nearest existing ancestor is resolved, and the missing
-  // components are added as they are, never "." or "..".
+  // A folder that does not exist yet is allowed from its first missing level on, so that the
+  // way to it can be made: the nearest existing ancestor is resolved, and the next level added
+  // as it is (never "." or "..").
   char path[kNativePathSize];
   size_t length = strlen(hostFolder);
   if (length == 0 || length >= sizeof path) return false;
@@ -399,9 +400,7 @@ bool FsAllowChangesIn(const char* hostFolder) {
     if (errno != ENOENT || slash == nullptr) return false;
     const char* last = slash + 1;
     if (strcmp(last, ".") == 0 || strcmp(last, "..") == 0) return false;
-    char rest[kNativePathSize];
-    snprintf(rest, sizeof rest, "/%s%s", last, missing);
-    memcpy(missing, rest, sizeof missing);
+    snprintf(missing, sizeof missing, "/%s", last);
     length = static_cast<size_t>(slash - path);
     if (length == 0) length = 1;
     path[length] = '\0';

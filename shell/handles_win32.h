@@ -56,6 +56,53 @@ class LocalText {
   char* text_ = nullptr;
 };
 
+// Memory that the system allocated with LocalAlloc for the caller (a security descriptor).
+class LocalMemory {
+ public:
+  LocalMemory() = default;
+  LocalMemory(const LocalMemory&) = delete;
+  LocalMemory& operator=(const LocalMemory&) = delete;
+  ~LocalMemory() {
+    if (memory_) LocalFree(memory_);
+  }
+  void* get() const { return memory_; }
+  void** Out() { return &memory_; }
+
+ private:
+  void* memory_ = nullptr;
+};
+
+// A kernel object handle (a process, a thread): closed with its holder.
+class HandleRef {
+ public:
+  explicit HandleRef(HANDLE handle = nullptr) : handle_(handle) {}
+  HandleRef(const HandleRef&) = delete;
+  HandleRef& operator=(const HandleRef&) = delete;
+  ~HandleRef() {
+    if (handle_) CloseHandle(handle_);
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// An open registry key.
+class KeyRef {
+ public:
+  KeyRef() = default;
+  KeyRef(const KeyRef&) = delete;
+  KeyRef& operator=(const KeyRef&) = delete;
+  ~KeyRef() {
+    if (key_) RegCloseKey(key_);
+  }
+  HKEY get() const { return key_; }
+  HKEY* Out() { return &key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
 // Looks up an export as the function type the caller knows it to be.
 template <class Function>
 Function GetExport(HMODULE module, const char* name) {

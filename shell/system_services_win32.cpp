@@ -40,13 +40,20 @@ STARTUPINFOA startupInfo = SizedStartupInfo();
 static_assert(sizeof(STARTUPINFOA) == 68, "");
 
 typedef HRESULT(WINAPI* GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
+typedef BOOL(WINAPI* PlaySoundFn)(LPCSTR, HMODULE, DWORD);
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
 
 int SystemMessageBox(const char* text, const char* caption) {
   return MessageBoxA(nullptr, text, caption, MB_ICONEXCLAMATION | MB_OK);
 }
 int SystemPlaySound(const char* name) {
-  return PlaySoundA(name, nullptr, SND_ASYNC);
+  // winmm.dll is no known DLL: imported statically, a file of that name beside the setup would
+  // be loaded, with the setup's rights, before its first instruction. It is loaded here from
+  // the system directory, after start-up has restricted the search path, and kept for the
+  // sounds still playing.
+  static HMODULE winmm = static_cast<HMODULE>(LoadSystemLibrary("winmm.dll"));
+  PlaySoundFn playSound = winmm ? GetExport<PlaySoundFn>(winmm, "PlaySoundA") : nullptr;
+  return playSound ? playSound(name, nullptr, SND_ASYNC) : 0;
 }
 int SystemBeep(unsigned frequency, unsigned milliseconds) {
   return Beep(frequency, milliseconds);

@@ -1,5 +1,5 @@
-// Shared by the two stand-in programs of the sample product: they append one line to
-// %TEMP%\tessarin-standin.log when they start, so that a test can tell what the setup
+// Used by the stand-in program of the sample product: it appends one line to
+// %TEMP%\tessarin-standin.log when it starts, so that a test can tell what the setup
 // started, from where and with which command line.
 #ifndef TSARIN_SAMPLES_STANDIN_LOG_H
 #define TSARIN_SAMPLES_STANDIN_LOG_H

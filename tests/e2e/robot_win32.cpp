@@ -409,6 +409,87 @@ int PanelId(HWND panel) {
   return 0;
 }
 
+// ---- message boxes of any process -------------------------------------------------------
+
+namespace {
+BOOL CALLBACK CollectAll(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+}  // namespace
+
+bool FindBoxAnywhere(const std::string& caption, MessageBoxSeen* box) {
+  std::vector<HWND> all;
+  EnumWindows(CollectAll, reinterpret_cast<LPARAM>(&all));
+  for (HWND w : all) {
+    if (!IsWindowVisible(w) || ClassOf(w) != "#32770" || TitleOf(w) != caption) continue;
+    box->hwnd = w;
+    box->caption = caption;
+    box->text.clear();
+    for (HWND c : Children(w)) {
+      if (ClassOf(c) != "Static") continue;
+      std::string t = TitleOf(c);
+      if (t.size() > box->text.size()) box->text = t;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool WaitBoxAnywhere(const std::string& caption, int ms, MessageBoxSeen* box) {
+  for (int t = 0; t < ms; t += 100) {
+    if (FindBoxAnywhere(caption, box)) {
+      Pause(300);  // its text and focus are set once it shows
+      return true;
+    }
+    Pause(100);
+  }
+  return false;
+}
+
+bool AnswerWithKey(const MessageBoxSeen& box, UINT vk) {
+  GUITHREADINFO gi = {};
+  gi.cbSize = sizeof gi;
+  HWND target = box.hwnd;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(box.hwnd, nullptr), &gi) && gi.hwndFocus)
+    target = gi.hwndFocus;
+  PostKey(target, vk);
+  for (int t = 0; t < 10000; t += 100) {
+    if (!IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd)) return true;
+    Pause(100);
+  }
+  return false;
+}
+
+CommandRun::~CommandRun() {
+  if (!pi_.hProcess) return;
+  DWORD code = 0;
+  if (GetExitCodeProcess(pi_.hProcess, &code) && code == STILL_ACTIVE) {
+    TerminateProcess(pi_.hProcess, 99);
+    WaitForSingleObject(pi_.hProcess, 5000);
+  }
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+}
+
+bool CommandRun::Start(std::string commandLine) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si,
+                      &pi_)) {
+    pi_ = {};
+    return false;
+  }
+  return true;
+}
+
+bool CommandRun::Ended(int ms, DWORD* code) {
+  if (!pi_.hProcess || WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0)
+    return false;
+  GetExitCodeProcess(pi_.hProcess, code);
+  return true;
+}
+
 // ---- what was installed -----------------------------------------------------------------
 
 std::string ShellFolder(int csidl) {
@@ -556,6 +637,10 @@ bool ReadUninstallKey(std::map<std::string, std::string>* values) {
     if (type == REG_SZ) {
       data[dataLen] = 0;
       (*values)[name] = reinterpret_cast<char*>(data);
+    } else if (type == REG_DWORD && dataLen == 4) {
+      DWORD number;
+      std::memcpy(&number, data, 4);
+      (*values)[name] = Format("dword:%lu", number);
     } else {
       (*values)[name] = Format("<type %lu>", type);
     }
@@ -568,6 +653,43 @@ void DeleteUninstallKey() {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
 }
 
+bool SetUninstallValue(const std::string& name, const std::string& text) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return false;
+  bool ok =
+      RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+std::vector<std::string> PendingRemovals() {
+  std::vector<std::string> out;
+  std::vector<char> data(65536);
+  DWORD size = static_cast<DWORD>(data.size() - 2), type = 0;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return out;
+  LONG result = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS || type != REG_MULTI_SZ) return out;
+  // Pairs of texts: the path ("\\??\\C:\\..."), then where it goes, empty for a removal.
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < size;) {
+    std::string text(&data[i]);
+    texts.push_back(text);
+    i += text.size() + 1;
+  }
+  for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+    std::string path = texts[i];
+    if (path.compare(0, 4, "\\??\\") == 0) path = path.substr(4);
+    if (texts[i + 1].empty() && !path.empty()) out.push_back(path);
+  }
+  return out;
+}
 namespace {
 bool SetDefault(HKEY root, const std::string& sub, const std::string& value) {
   HKEY key;

@@ -116,6 +116,27 @@ class SetupRun {
 // Which QuickHelp panel a window is, by the texts it shows: 106, 107, 108, 109, 113, or 0.
 int PanelId(HWND panel);
 
+// ---- message boxes of any process (the uninstaller runs as a copy of itself) -------------
+
+// A visible dialog window of any process with exactly this caption, and its longest text.
+bool FindBoxAnywhere(const std::string& caption, MessageBoxSeen* box);
+bool WaitBoxAnywhere(const std::string& caption, int ms, MessageBoxSeen* box);
+// Presses a key in the box as a person would (posted to its focused control), and waits until
+// the box has closed; false when it stays open.
+bool AnswerWithKey(const MessageBoxSeen& box, UINT vk);
+
+// A program started with a complete command line, from C:\, as the system's list of programs
+// starts an uninstall command; waited for like a caller would.
+class CommandRun {
+ public:
+  ~CommandRun();
+  bool Start(std::string commandLine);
+  bool Ended(int ms, DWORD* code);
+
+ private:
+  PROCESS_INFORMATION pi_ = {};
+};
+
 // ---- what was installed -----------------------------------------------------------------
 
 std::string ShellFolder(int csidl);  // without a trailing backslash; "" when unknown
@@ -141,10 +162,14 @@ LinkInfo ReadLink(const std::string& path);
 
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessarin";
-// All values of the uninstall key; false when the key does not exist. Values that are not
-// REG_SZ come back as "<type N>".
+// All values of the uninstall key; false when the key does not exist. REG_DWORD values come
+// back as "dword:N", other values that are not REG_SZ as "<type N>".
 bool ReadUninstallKey(std::map<std::string, std::string>* values);
 void DeleteUninstallKey();
+// Writes a REG_SZ value into the uninstall key as the setup does (without the terminator).
+bool SetUninstallValue(const std::string& name, const std::string& text);
+// The files and folders the system is to delete at the next restart.
+std::vector<std::string> PendingRemovals();
 
 // Makes the shell open .htm files with the recording viewer program.
 bool RegisterViewer(const std::string& viewerPath);

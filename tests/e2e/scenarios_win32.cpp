@@ -1,5 +1,6 @@
-// The end-to-end robot: drives the real TSARIN.EXE through its windows as a person would, and
-// checks what a person would see and what the install leaves behind.
+// The end-to-end robot: drives the real TSARIN.EXE, and the uninstaller it installs, through
+// their windows as a person would, and checks what a person would see and what the install and
+// the uninstall leave behind.
 //
 //   tsarin-robot SCENARIO SETUP_EXE PRODUCT_DIR WORK_DIR
 //
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <set>
 
 #include "tests/e2e/archive_walk.h"
@@ -24,6 +26,7 @@ namespace {
 const char kSuccess[] = "Installation was successful.";
 const char kNotSuccessful[] = "Installation not successful.";
 const char kDamaged[] = "Incomplete or damaged installation file!";
+const char kChecking[] = "Checking the installation file ...";
 const char kStandinLog[] = "tessarin-standin.log";
 const char kViewerLog[] = "tessarin-viewer.log";
 
@@ -227,7 +230,15 @@ void CheckLinks(Env& env, const std::string& target, bool developer) {
   CoUninitialize();
 }
 
-void CheckRegistry(Env& env, const std::string& target) {
+// The installed size in KB as the setup counts it: the bytes of the files it wrote.
+std::string InstalledKilobytes(Env& env, bool developer) {
+  uint64_t bytes = 0;
+  for (const auto& f : ReadTree(env.productDir))
+    if (developer || !IsDeveloperFile(f.first)) bytes += f.second.size();
+  return Format("dword:%llu", static_cast<unsigned long long>((bytes + 1023) / 1024));
+}
+
+void CheckRegistry(Env& env, const std::string& target, bool developer) {
   Report& r = env.report;
   std::map<std::string, std::string> got;
   if (!r.Check(ReadUninstallKey(&got), "the uninstall key exists")) return;
@@ -242,6 +253,11 @@ void CheckRegistry(Env& env, const std::string& target) {
       {"UninstallString", "\"" + target + "uninst.exe\" Tessarin"},
       {"F_dtop", desktop + "\\Tessarin.Lnk"},
       {"F_sendto", ShellFolder(CSIDL_SENDTO) + "\\Tessarin.Lnk"},
+      // What the system's list of programs shows.
+      {"DisplayIcon", target + "tsn.exe"},
+      {"EstimatedSize", InstalledKilobytes(env, developer)},
+      {"NoModify", "dword:1"},
+      {"NoRepair", "dword:1"},
   };
   for (const auto& w : want) {
     auto g = got.find(w.first);
@@ -300,42 +316,6 @@ void CheckProductStarted(Env& env, const std::string& target) {
     WaitForSingleObject(h, 10000);
     CloseHandle(h);
   }
-}
-
-// Runs the registered uninstall command as the system's software list would, and checks that
-// the uninstaller of the base directory receives the product name as its argument.
-void CheckUninstallCommand(Env& env, const std::string& target) {
-  Report& r = env.report;
-  std::map<std::string, std::string> values;
-  ReadUninstallKey(&values);
-  std::string cmd = values["UninstallString"];
-  DeleteFileA((TempFolder() + kStandinLog).c_str());
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!r.Check(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si,
-                              &pi) != 0,
-               "the uninstall command starts"))
-    return;
-  HWND box = nullptr;
-  for (int t = 0; t < 15000 && !box; t += 200) {
-    for (HWND w : TopWindows(pi.dwProcessId))
-      if (IsWindowVisible(w) && TitleOf(w) == "Tessarin Uninstall") box = w;
-    if (!box) Pause(200);
-  }
-  std::vector<std::string> lines = LogLines(TempFolder() + kStandinLog);
-  std::string want = "uninst.exe\t" + target + "uninst.exe\t";
-  bool started = lines.size() == 1 && SameText(lines[0].substr(0, want.size()), want);
-  std::string args = lines.empty() ? "" : lines[0].substr(want.size());
-  args = args.substr(0, args.find('\t'));
-  r.Check(started && args.size() > 9 && args.compare(args.size() - 9, 9, " Tessarin") == 0,
-          "the uninstaller in the base directory got the argument Tessarin (%s)",
-          lines.empty() ? "nothing started" : Visible(lines[0]).c_str());
-  r.Check(box != nullptr, "the uninstaller shows its command line");
-  if (box) PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
 }
 
 void CheckNothingStarted(Env& env) {
@@ -449,7 +429,7 @@ void StandardOrDeveloper(Env& env, bool developer) {
   CheckReadMeOpened(env, run, target);
   CheckTree(env, target, developer);
   CheckLinks(env, target, developer);
-  CheckRegistry(env, target);
+  CheckRegistry(env, target, developer);
   // Install is disabled, but Enter on a control that is not a push button still sends its
   // command: it must do nothing now.
   SendMessageTimeoutA(run.dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run.Item(kDeveloper)),
@@ -461,7 +441,6 @@ void StandardOrDeveloper(Env& env, bool developer) {
           "Enter (command 1) after the install does nothing");
   ExitSetup(env, run);
   CheckProductStarted(env, target);
-  CheckUninstallCommand(env, target);
 }
 
 // Over an existing target: its old files and sub-directories go, a read-only file stays, and
@@ -491,7 +470,7 @@ void Reinstall(Env& env) {
             "the old files and sub-directories are gone");
     r.Check(FileExists(dir + "\\keep.txt"), "the read-only file stays");
     CheckLinks(env, target, developer);
-    CheckRegistry(env, target);
+    CheckRegistry(env, target, developer);
     ExitSetup(env, run);
     CheckProductStarted(env, target);
   }
@@ -573,11 +552,42 @@ void DangerousTargets(Env& env) {
   CheckNothingStarted(env);
 }
 
-// Damaged setup files: the damage message, the failed state, and a working retry once the
+// What an installation consists of: its files, its Start-menu folder and its uninstall values.
+struct InstalledState {
+  std::map<std::string, std::vector<uint8_t>> tree;
+  std::vector<std::string> links;
+  std::map<std::string, std::string> values;
+  bool operator==(const InstalledState& o) const {
+    return tree == o.tree && links == o.links && values == o.values;
+  }
+};
+InstalledState ReadInstalledState(const std::string& target) {
+  InstalledState state;
+  state.tree = ReadTree(target);
+  state.links = ListTree(ProgramsFolder());
+  ReadUninstallKey(&state.values);
+  return state;
+}
+
+// Damaged setup files run over an installed product: the damage message, the failed state, the
+// installation exactly as it was (files, links, uninstall values), and a working retry once the
 // file is whole again.
 void Damaged(Env& env) {
   Report& r = env.report;
   RegisterViewer(env.viewerPath);
+  const std::string dir = "C:\\Damaged\\Installed";
+  {
+    ClearLogs();
+    SetupRun run;
+    if (!StartSetup(env, run, Download(env, "C:\\Downloads\\sound"))) return;
+    Install(env, run, false, dir, false);
+    CheckFinished(env, run);
+    ExitSetup(env, run);
+  }
+  const InstalledState installed = ReadInstalledState(WithSlash(dir));
+  r.Check(installed.tree.size() > 100 && !installed.links.empty() && !installed.values.empty(),
+          "the product is installed (%zu files, %zu links, %zu values)", installed.tree.size(),
+          installed.links.size(), installed.values.size());
   std::vector<uint8_t> good;
   WalkedArchive a;
   if (!r.Check(ReadFileBytes(env.setupExe, &good) && WalkArchive(good, &a),
@@ -603,39 +613,34 @@ void Damaged(Env& env) {
     const char* what;
     size_t at;
     bool repair;
-    std::string status;  // what the status line shows while the message is up
   };
-  const std::string installing = "Installing:   ";
   const Cut cuts[] = {
-      {"before the marker", a.markerOffset, false, ""},
-      {"inside the first name", firstFile->nameOffset + 2, false, ""},
-      {"inside a size field", firstFile->sizeOffset + 2, false, ""},
-      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false,
-       installing + stored->name},
-      // The status line is blank while an entry that is not installed is read past.
-      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false,
-       ""},
-      {"before the end entry", a.entries.back().nameOffset, false,
-       installing + a.entries[a.entries.size() - 2].name},
-      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true,
-       installing + compressed->name},
+      {"before the marker", a.markerOffset, false},
+      {"inside the first name", firstFile->nameOffset + 2, false},
+      {"inside a size field", firstFile->sizeOffset + 2, false},
+      {"inside stored data", stored->dataOffset + stored->dataLength / 2, false},
+      {"inside the data of a skipped entry", skipped->dataOffset + skipped->dataLength / 2, false},
+      {"before the end entry", a.entries.back().nameOffset, false},
+      {"at 1,200,000 bytes", 1200000, false},
+      {"inside compressed data", compressed->dataOffset + compressed->dataLength / 2, true},
   };
   int n = 0;
+  // Every damage is found by the check that reads the whole file before anything is changed,
+  // so the status line says the file is being checked while the message is up.
   auto attempt = [&](const std::string& what, const std::vector<uint8_t>& bytes,
-                     const std::vector<uint8_t>* tail, const std::string& status) {
+                     const std::vector<uint8_t>* tail) {
     r.Note("setup file %s", what.c_str());
     std::string folder = Format("C:\\Downloads\\damaged%d", ++n);
     MakeDirs(folder);
     std::string exe = folder + "\\TSARIN.EXE";
     WriteFileBytes(exe, bytes);
-    std::string dir = Format("C:\\Damaged\\Target%d", n);
     ClearLogs();
     SetupRun run;
     if (!StartSetup(env, run, exe)) return;
     MessageBoxSeen box;
     if (!InstallExpectingError(env, run, dir, 60000, &box)) return;
     r.Equal(box.text, kDamaged, "message");
-    r.Equal(run.Text(kStatus), status, "status line while the message is shown");
+    r.Equal(run.Text(kStatus), kChecking, "status line while the message is shown");
     if (tail) Shot(env, "damaged-message");
     run.PressOk(box);
     r.Equal(run.Text(kStatus), kNotSuccessful, "status line");
@@ -643,6 +648,8 @@ void Damaged(Env& env) {
     r.Check(CursorOn(run.Item(kAbort)), "the pointer is on Abort");
     r.Check(run.Enabled(kInstall) && TitleOf(run.Item(kAbort)) == "&Abort",
             "Install stays enabled and Abort keeps its label");
+    r.Check(ReadInstalledState(WithSlash(dir)) == installed,
+            "the installed files, links and uninstall values are as they were");
     if (tail) {
       // Make the file whole again while the setup runs, and try again.
       HANDLE h = CreateFileA(exe.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -672,13 +679,17 @@ void Damaged(Env& env) {
     std::vector<uint8_t> head(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.at));
     std::vector<uint8_t> tail(good.begin() + static_cast<ptrdiff_t>(c.at), good.end());
     attempt(Format("cut %s (at %zu of %zu bytes)", c.what, c.at, good.size()), head,
-            c.repair ? &tail : nullptr, c.status);
+            c.repair ? &tail : nullptr);
   }
+  // One bit flipped in stored data: it would still be copied, but the record's CRC-32 differs.
+  std::vector<uint8_t> flipped = good;
+  flipped[stored->dataOffset + stored->dataLength / 2] ^= 0x08;
+  attempt("with one bit flipped in stored data", flipped, nullptr);
   // The marker one byte off its 16-byte grid is not a marker.
   std::vector<uint8_t> shifted(good.begin(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset));
   shifted.push_back(0);
   shifted.insert(shifted.end(), good.begin() + static_cast<ptrdiff_t>(a.markerOffset), good.end());
-  attempt("with the marker one byte off its grid", shifted, nullptr, "");
+  attempt("with the marker one byte off its grid", shifted, nullptr);
 
   // Archives the packer would refuse to make, built by hand behind the same program image.
   auto crafted = [&](const std::string& name) {
@@ -695,27 +706,12 @@ void Damaged(Env& env) {
   };
   // An entry that would land outside the target directory is refused as damage, before
   // anything is written.
-  attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr, "");
+  attempt("with an entry named ..\\escaped.txt", crafted("..\\escaped.txt"), nullptr);
   r.Check(!FileExists("C:\\Damaged\\escaped.txt") && !FileExists("C:\\escaped.txt"),
           "nothing was written outside the target directory");
 
-  // A name longer than 260 characters stops the attempt without a message.
-  r.Note("setup file with a name of 261 characters");
-  std::string exe = "C:\\Downloads\\longname\\TSARIN.EXE";
-  MakeDirs("C:\\Downloads\\longname");
-  WriteFileBytes(exe, crafted(std::string(261, 'n')));
-  SetupRun run;
-  if (!StartSetup(env, run, exe)) return;
-  run.TypeDirectory("C:\\Damaged\\LongName");
-  run.PressInstall();
-  MessageBoxSeen box;
-  r.Check(!run.WaitMessageBox("", 3000, &box), "no message is shown (%s)",
-          Visible(box.text).c_str());
-  r.Check(run.Responsive(10000) && run.Enabled(kInstall) && run.Text(kStatus).empty(),
-          "the dialog is ready again, status line unchanged (\"%s\")",
-          Visible(run.Text(kStatus)).c_str());
-  ExitSetup(env, run);
-  CheckNothingStarted(env);
+  // A name longer than 260 characters is damage too.
+  attempt("with a name of 261 characters", crafted(std::string(261, 'n')), nullptr);
 }
 
 // A read-only file where an entry must be written stops the install with the file's path.
@@ -908,6 +904,287 @@ void QuickHelp(Env& env) {
   CheckProductStarted(env, target);
 }
 
+// DLLs planted beside the setup file, named as system DLLs that are not known DLLs, with Wine
+// told to prefer such files to its own (as Windows searches the program's folder first for
+// them): a standard install loads none of them into the setup.
+void PlantedDlls(Env& env) {
+  Report& r = env.report;
+  ClearLogs();
+  RegisterViewer(env.viewerPath);
+  const std::string folder = "C:\\Downloads\\planted";
+  std::string exe = Download(env, folder);
+  const std::string planted =
+      env.robotPath.substr(0, env.robotPath.find_last_of('\\') + 1) + "planted\\";
+  std::string names = E2E_PLANTED_DLLS, overrides;
+  for (size_t at = 0; at <= names.size();) {
+    size_t end = names.find(',', at);
+    if (end == std::string::npos) end = names.size();
+    std::string dll = names.substr(at, end - at) + ".dll";
+    r.Check(CopyFileA((planted + dll).c_str(), (folder + "\\" + dll).c_str(), FALSE) != 0,
+            "%s planted beside the setup file", dll.c_str());
+    at = end + 1;
+  }
+  DeleteFileA("C:\\planted-dlls.log");
+  // Inherited by the setup: Wine reads it from the environment of each process it starts.
+  SetEnvironmentVariableA("WINEDLLOVERRIDES",
+                          (names + "=n,b;winemenubuilder.exe=d;mscoree=d;mshtml=d").c_str());
+  SetupRun run;
+  bool started = StartSetup(env, run, exe);
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d;mscoree=d;mshtml=d");
+  if (!started) return;
+  std::string target = Install(env, run, false, "", false);
+  CheckFinished(env, run);
+  ExitSetup(env, run);
+  CheckTree(env, target, false);
+  std::vector<std::string> loads = LogLines("C:\\planted-dlls.log");
+  for (const std::string& line : loads) r.Note("%s", Visible(line).c_str());
+  r.Check(loads.empty(), "no planted DLL was loaded (%zu loads)", loads.size());
+}
+
+// ---- the uninstaller ------------------------------------------------------------------------
+
+const char kUninstallCaption[] = "Tessarin Uninstall";
+const char kConfirm[] = "Do you want to remove Tessarin from this computer?";
+const char kRemoved[] = "Tessarin was removed from this computer.";
+const char kNotInstalled[] = "Tessarin is not installed on this computer.\n\nNothing was removed.";
+
+bool BeginsWith(const std::string& s, const std::string& head) {
+  return s.compare(0, head.size(), head) == 0;
+}
+
+// A standard or developer install into the default directory; the setup and the product it
+// started are closed again. Returns the base target directory, empty when the install failed.
+std::string InstallProduct(Env& env, bool developer) {
+  ClearLogs();
+  RegisterViewer(env.viewerPath);
+  std::string exe = Download(env, "C:\\Downloads\\un");
+  SetupRun run;
+  if (!StartSetup(env, run, exe)) return "";
+  std::string target = Install(env, run, developer, "", false);
+  CheckTree(env, target, developer);
+  ExitSetup(env, run);
+  CheckProductStarted(env, target);
+  return DirExists(target) ? target : "";
+}
+
+// What is not the product's but lies next to it: a file of the user's in a sibling folder and
+// another shortcut folder in the Start menu.
+std::vector<std::string> Neighbours(const std::string& target) {
+  std::string parent = target.substr(0, target.find_last_of('\\', target.size() - 2));
+  return {parent + "\\Notes\\mine.txt", ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Other\\Other.Lnk"};
+}
+
+void PlaceNeighbours(const std::string& target) {
+  for (const std::string& file : Neighbours(target)) {
+    MakeDirs(file.substr(0, file.find_last_of('\\')));
+    WriteFileBytes(file, {'m', 'i', 'n', 'e'});
+  }
+}
+
+void CheckNeighbours(Env& env, const std::string& target) {
+  for (const std::string& file : Neighbours(target))
+    env.report.Check(FileExists(file), "%s stays", file.c_str());
+}
+
+// Starts the registered uninstall command as the system's list of programs does.
+bool StartUninstall(Env& env, CommandRun& run, const std::string& target) {
+  std::map<std::string, std::string> values;
+  ReadUninstallKey(&values);
+  const std::string command = values["UninstallString"];
+  env.report.Equal(command, "\"" + target + "uninst.exe\" Tessarin", "the registered command");
+  return env.report.Check(run.Start(command), "the uninstall command starts");
+}
+
+// The uninstaller's next message box; its text must begin with `head`.
+bool ExpectUninstallBox(Env& env, const std::string& head, MessageBoxSeen* box) {
+  Report& r = env.report;
+  if (!r.Check(WaitBoxAnywhere(kUninstallCaption, 60000, box), "a box \"%s\" appears",
+               kUninstallCaption))
+    return false;
+  return r.Check(BeginsWith(box->text, head), "it begins \"%s\" (\"%s\")", Visible(head).c_str(),
+                 Visible(box->text).c_str());
+}
+
+void ExpectEnd(Env& env, CommandRun& run, DWORD want) {
+  DWORD code = 1234;
+  bool ended = run.Ended(60000, &code);
+  env.report.Check(ended && code == want, "the command ends with exit code %lu (%s, %lu)", want,
+                   ended ? "ended" : "still running", code);
+}
+
+// The whole uninstall, Return answering Yes and then OK. Whoever waits for the command waits
+// until the final message is closed.
+void Uninstall(Env& env, const std::string& target, bool screenshots) {
+  Report& r = env.report;
+  CommandRun run;
+  MessageBoxSeen box;
+  if (!StartUninstall(env, run, target) || !ExpectUninstallBox(env, kConfirm, &box)) return;
+  r.Check(box.text.find("\n" + target + "\n") != std::string::npos,
+          "the question names the folder %s", target.c_str());
+  if (screenshots) Shot(env, "uninstall-confirm");
+  r.Check(AnswerWithKey(box, VK_RETURN), "Return answers the question");
+  if (!ExpectUninstallBox(env, kRemoved, &box)) return;
+  DWORD code = 0;
+  r.Check(!run.Ended(0, &code), "the command still runs while the final message shows");
+  if (screenshots) Shot(env, "uninstall-finished");
+  AnswerWithKey(box, VK_RETURN);
+  ExpectEnd(env, run, 0);
+}
+
+// Nothing of the product is left; the uninstaller's temporary copy is gone or left to the next
+// restart.
+void CheckNothingLeft(Env& env, const std::string& target) {
+  Report& r = env.report;
+  std::map<std::string, std::string> values;
+  r.Check(!DirExists(target), "the install folder %s is gone", target.c_str());
+  r.Check(!DirExists(ProgramsFolder()), "the Start-menu folder %s is gone",
+          ProgramsFolder().c_str());
+  r.Check(!ReadUninstallKey(&values), "the uninstall key is gone");
+  std::string temp = TempFolder();
+  temp.pop_back();
+  std::vector<std::string> pending = PendingRemovals();
+  for (std::string entry : ListTree(temp)) {
+    if (!BeginsWith(entry, "Tessarin-uninstall-")) continue;
+    if (entry.back() == '\\') entry.pop_back();
+    std::string path = temp + "\\" + entry;
+    bool scheduled = std::any_of(pending.begin(), pending.end(),
+                                 [&](const std::string& p) { return SameText(p, path); });
+    r.Check(scheduled, "%s is left only until the next restart", path.c_str());
+  }
+}
+
+// Install, then uninstall through the registered command: first Esc (No) changes nothing, then
+// Return (Yes) removes the product and nothing else.
+void InstallThenUninstall(Env& env, bool developer) {
+  Report& r = env.report;
+  std::string target = InstallProduct(env, developer);
+  if (target.empty()) return;
+  PlaceNeighbours(target);
+  if (!developer) {
+    CommandRun run;
+    MessageBoxSeen box;
+    if (StartUninstall(env, run, target) && ExpectUninstallBox(env, kConfirm, &box)) {
+      if (!r.Check(AnswerWithKey(box, VK_ESCAPE), "Esc closes the question"))
+        PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+      ExpectEnd(env, run, 1);
+    }
+    std::map<std::string, std::string> values;
+    r.Check(DirExists(ProgramsFolder()) && ReadUninstallKey(&values), "Esc (No) removed nothing");
+    CheckTree(env, target, developer);
+  }
+  Uninstall(env, target, !developer);
+  CheckNothingLeft(env, target);
+  CheckNeighbours(env, target);
+}
+
+// A tampered InstallLocation is refused, naming it, and not one file is removed anywhere.
+void UninstallTampered(Env& env) {
+  Report& r = env.report;
+  std::string target = InstallProduct(env, false);
+  if (target.empty()) return;
+  PlaceNeighbours(target);
+  // Drive C: but the temporary folder, where the uninstaller's copies come and go.
+  const std::string temp = Lower(TempFolder());
+  auto drive = [&] {
+    std::set<std::string> out;
+    for (const std::string& e : ListTree("C:"))
+      if (!BeginsWith(Lower("C:\\" + e), temp)) out.insert(e);
+    return out;
+  };
+  const std::set<std::string> before = drive();
+  const std::string tampered[] = {"C:\\", WindowsFolder() + "\\", "C:\\users\\",
+                                  ShellFolder(CSIDL_PROGRAM_FILES) + "\\"};
+  for (const std::string& t : tampered) {
+    r.Note("InstallLocation \"%s\"", t.c_str());
+    SetUninstallValue("InstallLocation", t);
+    CommandRun run;
+    MessageBoxSeen box;
+    if (!StartUninstall(env, run, target) ||
+        !ExpectUninstallBox(env, "The uninstall entry of Tessarin names the folder\n" + t + "\n",
+                            &box))
+      return;
+    if (t == "C:\\") Shot(env, "uninstall-refused");
+    AnswerWithKey(box, VK_RETURN);
+    ExpectEnd(env, run, 1);
+  }
+  const std::set<std::string> after = drive();
+  std::vector<std::string> gone;
+  std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                      std::back_inserter(gone));
+  r.Check(gone.empty(), "not one file was removed anywhere (%zu gone%s%s)", gone.size(),
+          gone.empty() ? "" : ", the first ", gone.empty() ? "" : gone[0].c_str());
+  std::map<std::string, std::string> values;
+  r.Check(ReadUninstallKey(&values), "the uninstall key stays");
+}
+
+// A file held open is named; Retry after closing it finishes the uninstall.
+void UninstallFileInUse(Env& env) {
+  Report& r = env.report;
+  std::string target = InstallProduct(env, false);
+  if (target.empty()) return;
+  std::vector<std::string> textures = ListTree(target + "Textures");
+  if (!r.Check(!textures.empty(), "Textures holds files")) return;
+  const std::string held = target + "Textures\\" + textures.front();
+  // Open as a program working on it would: others may read it, not delete it.
+  HANDLE h =
+      CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (!r.Check(h != INVALID_HANDLE_VALUE, "%s is held open", held.c_str())) return;
+  CommandRun run;
+  MessageBoxSeen box;
+  bool named = StartUninstall(env, run, target) && ExpectUninstallBox(env, kConfirm, &box) &&
+               AnswerWithKey(box, VK_RETURN) &&
+               ExpectUninstallBox(env, "Could not remove\n" + held + "\n", &box);
+  if (named) Shot(env, "uninstall-in-use");
+  CloseHandle(h);
+  if (!named) return;
+  AnswerWithKey(box, VK_RETURN);  // Retry
+  if (ExpectUninstallBox(env, kRemoved, &box)) AnswerWithKey(box, VK_RETURN);
+  ExpectEnd(env, run, 0);
+  CheckNothingLeft(env, target);
+}
+
+// After a finished uninstall, a second one (from a copy of the uninstaller kept elsewhere, as
+// the registered one is gone) only says that the product is not installed.
+void UninstallTwice(Env& env) {
+  Report& r = env.report;
+  std::string target = InstallProduct(env, false);
+  if (target.empty()) return;
+  std::vector<uint8_t> bytes;
+  MakeDirs("C:\\Saved");
+  r.Check(ReadFileBytes(target + "uninst.exe", &bytes) &&
+              WriteFileBytes("C:\\Saved\\uninst.exe", bytes),
+          "a copy of the uninstaller is kept in C:\\Saved");
+  std::map<std::string, std::string> values;
+  ReadUninstallKey(&values);
+  const std::string registered = values["UninstallString"];
+  PlaceNeighbours(target);
+  Uninstall(env, target, false);
+  CheckNothingLeft(env, target);
+
+  CommandRun again;
+  r.Check(!again.Start(registered), "the registered command no longer starts");
+  CommandRun copy;
+  MessageBoxSeen box;
+  if (r.Check(copy.Start("\"C:\\Saved\\uninst.exe\" Tessarin"), "the kept copy starts") &&
+      ExpectUninstallBox(env, kNotInstalled, &box)) {
+    r.Equal(box.text, kNotInstalled, "message");
+    AnswerWithKey(box, VK_RETURN);
+  }
+  ExpectEnd(env, copy, 1);
+  r.Check(!FindBoxAnywhere(kUninstallCaption, &box), "nothing else is shown");
+  r.Check(FileExists("C:\\Saved\\uninst.exe"), "the kept copy stays");
+  CheckNeighbours(env, target);
+}
+
+// For the main command: the registered uninstall of what is installed, Yes and OK.
+void UninstallRegistered(Env& env) {
+  std::map<std::string, std::string> values;
+  if (!env.report.Check(ReadUninstallKey(&values), "Tessarin is registered")) return;
+  const std::string target = values["InstallLocation"];
+  Uninstall(env, target, false);
+  CheckNothingLeft(env, target);
+}
+
 }  // namespace
 }  // namespace e2e
 
@@ -917,7 +1194,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: tsarin-robot SCENARIO SETUP_EXE PRODUCT_DIR WORK_DIR\n"
                  "scenarios: payload standard developer reinstall missing-drive dangerous "
-                 "damaged read-only close quickhelp\n");
+                 "damaged read-only close quickhelp planted signed uninstall "
+                 "uninstall-developer uninstall-tampered uninstall-in-use uninstall-twice "
+                 "uninstall-registered\n");
     return 2;
   }
   Env env;
@@ -953,7 +1232,7 @@ int main(int argc, char** argv) {
   std::printf("scenario %s\n", s.c_str());
   if (s == "payload")
     PayloadShape(env);
-  else if (s == "standard")
+  else if (s == "standard" || s == "signed")
     StandardOrDeveloper(env, false);
   else if (s == "developer")
     StandardOrDeveloper(env, true);
@@ -971,6 +1250,20 @@ int main(int argc, char** argv) {
     CloseBeforeInstall(env);
   else if (s == "quickhelp")
     QuickHelp(env);
+  else if (s == "planted")
+    PlantedDlls(env);
+  else if (s == "uninstall")
+    InstallThenUninstall(env, false);
+  else if (s == "uninstall-developer")
+    InstallThenUninstall(env, true);
+  else if (s == "uninstall-tampered")
+    UninstallTampered(env);
+  else if (s == "uninstall-in-use")
+    UninstallFileInUse(env);
+  else if (s == "uninstall-twice")
+    UninstallTwice(env);
+  else if (s == "uninstall-registered")
+    UninstallRegistered(env);
   else {
     std::fprintf(stderr, "unknown scenario %s\n", s.c_str());
     return 2;

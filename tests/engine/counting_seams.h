@@ -1,5 +1,5 @@
 // Stand-ins of the two seams for allocation counts. The dialog counts from the meter's reset
-// just before the marker search to the meter's 100 at the end entry; both leave out what the
+// just before extraction begins to the meter's 100 at the end entry; both leave out what the
 // recording stand-ins they pass every call on to allocate for their own records.
 #ifndef TSARIN_TESTS_ENGINE_COUNTING_SEAMS_H
 #define TSARIN_TESTS_ENGINE_COUNTING_SEAMS_H
@@ -75,6 +75,10 @@ class UncountedDesktop final : public DesktopServices {
                       uint32_t byteCount) override {
     alloccount::Pause pause;
     inner.SetStringValue(key, name, data, byteCount);
+  }
+  void SetDwordValue(RegistryKey key, const char* name, uint32_t value) override {
+    alloccount::Pause pause;
+    inner.SetDwordValue(key, name, value);
   }
   void CloseKey(RegistryKey key) override {
     alloccount::Pause pause;

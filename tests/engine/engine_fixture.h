@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "payload/archive_format.h"
+#include "payload/crc32.h"
 #include "setup/install_context.h"
 #include "setup/install_engine.h"
 #include "setup/recording_seams.h"
@@ -45,10 +47,11 @@ inline Bytes Content(size_t size, unsigned seed) {
   return out;
 }
 
-// Builds a setup file: a stub, the marker at a multiple of 16, entries, the end entry, a trailer.
+// Builds a setup file: a stub, the marker at a multiple of 16, entries, the end entry, the
+// integrity record (unless left out), a trailer.
 class SetupWriter {
  public:
-  explicit SetupWriter(size_t stubSize = 64) : bytes_(stubSize, 'S') {
+  explicit SetupWriter(size_t stubSize = 64) : bytes_(stubSize, 'S'), marker_(stubSize) {
     bytes_.resize(bytes_.size() + 16);
     archive::WriteMarkerRecord(bytes_.data() + stubSize);
   }
@@ -61,9 +64,15 @@ class SetupWriter {
     uint8_t field[4];
     archive::PutLE32(field, size);
     bytes_.insert(bytes_.end(), field, field + 4);
+    // A file entry: stored data's CRC-32 follows from the bytes written next.
+    crcs_.push_back(0);
+    storedLeft_ = size <= 0 ? 0u - static_cast<uint32_t>(size) : 0;
     return *this;
   }
   SetupWriter& Raw(const Bytes& data) {
+    size_t stored = std::min<size_t>(storedLeft_, data.size());
+    if (stored > 0) crcs_.back() = Crc32Update(crcs_.back(), data.data(), stored);
+    storedLeft_ -= stored;
     bytes_.insert(bytes_.end(), data.begin(), data.end());
     return *this;
   }
@@ -78,17 +87,41 @@ class SetupWriter {
     options.dictBits = dictBits;
     EXPECT_TRUE(ImplodeBuffer(data.data(), data.size(), options, &stream));
     stream.resize(stream.size() + extraBytes, 0xA5);
-    return Name(name).Size(static_cast<int32_t>(stream.size())).Raw(stream);
+    Name(name).Size(static_cast<int32_t>(stream.size())).Raw(stream);
+    crcs_.back() = Crc32Update(0, data.data(), data.size());
+    return *this;
   }
   SetupWriter& Dir(const std::string& path) { return Name(">" + path); }
-  SetupWriter& End() {
+  SetupWriter& End(bool record = true) {
     bytes_.push_back(0);
+    if (record) {
+      uint32_t span = static_cast<uint32_t>(bytes_.size() - marker_);
+      size_t start = bytes_.size();
+      Raw(Text(archive::kIntegrityMagic)).Word(span);
+      Word(Crc32Update(0, bytes_.data() + marker_, span)).Word(static_cast<uint32_t>(crcs_.size()));
+      for (uint32_t crc : crcs_) Word(crc);
+      Word(Crc32Update(0, bytes_.data() + start, bytes_.size() - start));
+    }
     return Raw(Bytes{0, 0, 0, 0, 0, 'S', 'I', 'G'});
   }
   const Bytes& bytes() const { return bytes_; }
 
  private:
+  SetupWriter& Word(uint32_t value) {
+    uint8_t field[4];
+    archive::PutLE32(field, static_cast<int32_t>(value));
+    bytes_.insert(bytes_.end(), field, field + 4);
+    return *this;
+  }
+
   Bytes bytes_;
+  size_t marker_;
+
+ public:
+  std::vector<uint32_t> crcs_;  // every file entry's content CRC-32, as the record will hold it
+
+ private:
+  uint32_t storedLeft_ = 0;  // stored bytes of the last file entry not yet written
 };
 
 // One install through the recording seams.

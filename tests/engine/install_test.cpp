@@ -72,12 +72,14 @@ TEST_P(ProductInstall, WritesSelectedFilesByteForByteAndSkipsTheOthers) {
 
   unsigned seed = 0;
   Lines expectedStatus;
+  size_t installedBytes = 0;
   for (const ProductFile& file : kProduct) {
     Bytes data = Content(file.size, ++seed);
     std::string relative = "out/" + (file.dir.empty() ? "" : file.dir + "/") + file.name;
     fs::path path = Host(relative);
     if (developer || !file.developer) {
       EXPECT_EQ(ReadHost(relative), data) << file.name;
+      installedBytes += file.size;
       expectedStatus.push_back("Installing:   " + file.name);
     } else {
       EXPECT_FALSE(fs::exists(path)) << file.name;
@@ -86,6 +88,7 @@ TEST_P(ProductInstall, WritesSelectedFilesByteForByteAndSkipsTheOthers) {
   }
   expectedStatus.push_back("Updating Desktop ...");
   expectedStatus.push_back("Installation was successful.");
+  expectedStatus.insert(expectedStatus.begin(), {"Checking the installation file ...", ""});
   EXPECT_EQ(run.StatusTexts(), expectedStatus);
 
   // 0 before the search, only 1..99 while reading, 100 at the end entry.
@@ -139,6 +142,11 @@ TEST_P(ProductInstall, WritesSelectedFilesByteForByteAndSkipsTheOthers) {
       "GetShellFolder(9)",
       value("F_sendto",
             "C:\\Users\\Setup\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Tessarin.Lnk"),
+      value("DisplayIcon", root + "\\out\\tsn.exe"),
+      // The size of the files written, in KB rounded up, not the size of the payload.
+      "SetDwordValue(\"EstimatedSize\", " + std::to_string((installedBytes + 1023) / 1024) + ")",
+      "SetDwordValue(\"NoModify\", 1)",
+      "SetDwordValue(\"NoRepair\", 1)",
       "CloseKey()",
       "PlaySystemSound(\"SystemAsterisk\", 1)",
       "ViewDocument(\"" + root + "\\out\\ReadMe.htm\")",
@@ -187,7 +195,8 @@ TEST_F(EngineTest, ExistingTargetIsClearedButKept_DirectoriesLandRight_NoKeyNoVa
   EXPECT_EQ(ReadHost("out/Other/c.txt"), Text("C"));
   // No value without the key, and no read-me in the payload: no link to it and nothing opened.
   for (const std::string& call : run.desktop.calls) {
-    for (const char* absent : {"SetStringValue", "CloseKey", "Read Me.Lnk", "ViewDocument"})
+    for (const char* absent :
+         {"SetStringValue", "SetDwordValue", "CloseKey", "Read Me.Lnk", "ViewDocument"})
       EXPECT_EQ(call.find(absent), std::string::npos) << call;
   }
 }

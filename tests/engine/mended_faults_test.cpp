@@ -28,9 +28,9 @@ TEST_F(EngineTest, EntryNamesLeavingTheTargetAreDamageAndNothingIsWritten) {
     InstallRun run;
     Install(run);
     EXPECT_EQ(run.surface.messages, Lines{kDamaged});
-    EXPECT_TRUE(fs::exists(Host("out/first.txt")));
+    // Found by the check, before the target directory is made.
+    EXPECT_FALSE(fs::exists(Host("out")));
     EXPECT_FALSE(fs::exists(Host("evil.txt")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(Host("out")), fs::directory_iterator()), 1);
   }
   for (const std::string& path : dirPaths) {
     SCOPED_TRACE(path);
@@ -38,7 +38,7 @@ TEST_F(EngineTest, EntryNamesLeavingTheTargetAreDamageAndNothingIsWritten) {
     InstallRun run;
     Install(run);
     EXPECT_EQ(run.surface.messages, Lines{kDamaged});
-    EXPECT_TRUE(fs::is_empty(Host("out")));
+    EXPECT_FALSE(fs::exists(Host("out")));
     EXPECT_FALSE(fs::exists(Host("up")));
   }
 }

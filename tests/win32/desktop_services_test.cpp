@@ -26,7 +26,7 @@ std::string ReadMachineValue(const char* name) {
   return std::to_string(type) + ":" + std::string(data, size);
 }
 
-TEST(Win32DesktopServices, ValuesReadBackAsStringsWithTheirExactBytes) {
+TEST(Win32DesktopServices, ValuesReadBackWithTheirTypesAndExactBytes) {
   Win32DesktopServices desktop;
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
   for (const char* name : {"Tessarin", "Other"}) {  // the second round reopens the key
@@ -34,10 +34,12 @@ TEST(Win32DesktopServices, ValuesReadBackAsStringsWithTheirExactBytes) {
     ASSERT_NE(key, nullptr);
     desktop.SetStringValue(key, "DisplayName", name, strlen(name) + 1);
     desktop.SetStringValue(key, "InstallLocation", "C:\\Program Files\\TSarin\\", 25);
+    desktop.SetDwordValue(key, "EstimatedSize", 0x01020304);
     desktop.CloseKey(key);
     EXPECT_EQ(ReadMachineValue("DisplayName"), "1:" + std::string(name, strlen(name) + 1));
   }
   EXPECT_EQ(ReadMachineValue("InstallLocation"), std::string("1:C:\\Program Files\\TSarin\\", 27));
+  EXPECT_EQ(ReadMachineValue("EstimatedSize"), std::string("4:\x04\x03\x02\x01", 6));
   desktop.SetStringValue(nullptr, "DisplayName", "x", 2);  // a key that never opened
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey), ERROR_SUCCESS);
 }

@@ -1,0 +1,172 @@
+#include "payload/payload_check.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "payload/archive_format.h"
+#include "payload/crc32.h"
+#include "payload/entry_extraction.h"
+#include "payload/explode.h"
+#include "payload/payload_reader.h"
+#include "setup/install_context.h"
+#include "setup/path_rules.h"
+#include "shell/fs_platform.h"
+
+namespace {
+
+// The record's stream reads four bytes per file: a small buffer of its own, static because
+// nothing is allocated while the archive is read.
+char recordStreamBuffer[512];
+
+uint32_t spanCrc;
+char quietRead;  // its address tells ReadCallback to leave the meter alone
+
+void DiscardOutput(char* /*buffer*/, uint32_t* /*count*/, void* /*param*/) {}
+
+// Reads the rest of the entry's data, adding it to the span's CRC-32.
+bool ReadEntryData() {
+  InstallContext& ctx = installContext;
+  uint32_t wanted = archive::kBlockSize;
+  while (uint32_t got = ReadCallback(ctx.workBuffer.text, &wanted, &quietRead)) {
+    spanCrc = Crc32Update(spanCrc, ctx.workBuffer.text, got);
+  }
+  return !ctx.readFailed;
+}
+
+// Walks the entries from the stream's position to the end entry as the install does, the span's
+// CRC-32 taken over every byte; `decode` decodes compressed data instead of only reading it.
+// Counts the file entries into *files.
+bool WalkEntries(bool decode, uint32_t* files) {
+  InstallContext& ctx = installContext;
+  char* name = ctx.workBuffer.text;
+  *files = 0;
+  ctx.readFailed = 0;
+  for (;;) {
+    if (!ReadEntryName(name)) {
+      // A name longer than any path is damage as well, said as such before anything changes.
+      if (!std::feof(ctx.payloadFile) && !std::ferror(ctx.payloadFile)) break;
+      return false;
+    }
+    size_t length = std::strlen(name);
+    spanCrc = Crc32Update(spanCrc, name, length + 1);
+    if (length == 0) return true;
+    bool directory = name[0] == archive::kDirectoryPrefix;
+    if (!IsSafeEntryPath(directory ? name + 1 : name, directory)) break;
+    if (directory) continue;
+    if (!ReadEntrySize()) return false;
+    uint8_t field[4];
+    archive::PutLE32(field, ctx.entryRemaining);
+    spanCrc = Crc32Update(spanCrc, field, sizeof field);
+    ++*files;
+    bool compressed = archive::IsCompressedSize(ctx.entryRemaining);
+    ctx.entryRemaining = std::abs(ctx.entryRemaining);  // INT32_MIN was refused
+    // The decoder's state shares the buffer with the name, which is no longer needed.
+    if (decode && compressed &&
+        ExplodeStream(ReadCallback, DiscardOutput, &ctx.workBuffer.explode, &quietRead) !=
+            kExplodeOk) {
+      break;
+    }
+    if (!ReadEntryData()) break;
+  }
+  ReportDamagedArchive();
+  return false;
+}
+
+uint32_t Field(const uint8_t* p) {
+  return static_cast<uint32_t>(archive::GetLE32(p));
+}
+
+// Reads and checks the integrity record at the stream's position, just after the end entry,
+// whose span began at `spanStart` and held `files` file entries. *found tells whether there is
+// one at all; false when there is one and it does not hold.
+bool CheckRecord(long spanStart, uint32_t files, bool* found) {
+  InstallContext& ctx = installContext;
+  long spanEnd = std::ftell(ctx.payloadFile);
+  uint8_t* head = reinterpret_cast<uint8_t*>(ctx.workBuffer.text);
+  size_t got = std::fread(head, 1, archive::kIntegrityHeadSize, ctx.payloadFile);
+  // A record cut inside its head is damage too. Fewer than four bytes of the magic count as
+  // none: an older file's trailer (a signature) may begin with one of them.
+  size_t magic = got < archive::kIntegrityMagicSize ? got : archive::kIntegrityMagicSize;
+  *found = magic >= 4 && std::memcmp(head, archive::kIntegrityMagic, magic) == 0;
+  if (!*found) return true;
+  if (got != archive::kIntegrityHeadSize) return false;
+  const uint8_t* fields = head + archive::kIntegrityMagicSize;
+  if (spanEnd < spanStart || Field(fields) != static_cast<uint32_t>(spanEnd - spanStart) ||
+      Field(fields + 4) != spanCrc || Field(fields + 8) != files) {
+    return false;
+  }
+  uint32_t recordCrc = Crc32Update(0, head, archive::kIntegrityHeadSize);
+  for (uint32_t i = 0; i < files; ++i) {
+    if (std::fread(head, 1, 4, ctx.payloadFile) != 4) return false;
+    recordCrc = Crc32Update(recordCrc, head, 4);
+  }
+  return std::fread(head, 1, 4, ctx.payloadFile) == 4 && Field(head) == recordCrc;
+}
+
+bool Check() {
+  InstallContext& ctx = installContext;
+  long firstEntry = std::ftell(ctx.payloadFile);
+  long spanStart = firstEntry - static_cast<long>(archive::kRecordSize);
+  archive::WriteMarkerRecord(ctx.workBuffer.text);
+  spanCrc = Crc32Update(0, ctx.workBuffer.text, archive::kRecordSize);
+  uint32_t files = 0;
+  bool found = false;
+  if (firstEntry < 0 || !WalkEntries(false, &files)) return false;
+  if (!CheckRecord(spanStart, files, &found)) {
+    ReportDamagedArchive();
+    return false;
+  }
+  if (!found) {
+    // An older setup file: nothing vouches for the data but that it decodes.
+    if (std::fseek(ctx.payloadFile, firstEntry, SEEK_SET) != 0) {
+      ReportDamagedArchive();
+      return false;
+    }
+    if (!WalkEntries(true, &files)) return false;
+  } else {
+    ctx.recordFile = FsOpenRead(ctx.modulePath);
+    long crcs = std::ftell(ctx.payloadFile) - static_cast<long>(4 * (files + 1));
+    if (ctx.recordFile == nullptr ||
+        std::setvbuf(ctx.recordFile, recordStreamBuffer, _IOFBF, sizeof recordStreamBuffer) != 0 ||
+        std::fseek(ctx.recordFile, crcs, SEEK_SET) != 0) {
+      CloseRecord();
+      ReportDamagedArchive();
+      return false;
+    }
+  }
+  ctx.bytesConsumed = 0;
+  if (std::fseek(ctx.payloadFile, firstEntry, SEEK_SET) != 0) {
+    CloseRecord();
+    ReportDamagedArchive();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckPayload() {
+  SetupSurface* dialog = installContext.setupDialog;
+  dialog->ShowStatus(kIdStatus, "Checking the installation file ...");
+  // A failure has been reported, which says so on the status line.
+  if (!Check()) return false;
+  dialog->ShowStatus(kIdStatus, "");
+  return true;
+}
+
+bool TakeRecordedCrc(uint32_t crc, bool compare) {
+  InstallContext& ctx = installContext;
+  if (ctx.recordFile == nullptr) return true;
+  uint8_t field[4];
+  if (std::fread(field, 1, sizeof field, ctx.recordFile) != sizeof field) return false;
+  return !compare || Field(field) == crc;
+}
+
+void CloseRecord() {
+  InstallContext& ctx = installContext;
+  if (ctx.recordFile != nullptr) {
+    std::fclose(ctx.recordFile);
+    ctx.recordFile = nullptr;
+  }
+}

@@ -984,18 +984,18 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
                 work->window + kBlockStart};
   for (;;) {
+    if (cursor.out >= blockEnd) Flush(work, cursor.out);
     const uint32_t inputCount = work->inputCount;
     // The fast loop needs in <= input + inputCount - 8.
     const uint8_t* const inFastEnd = work->input + (inputCount >= 8 ? inputCount - 7 : 0);
-    if (runFast(work, &cursor, inFastEnd, blockEnd)) {
-      // The fast loop may decode the end code right after the symbols that filled the block:
-      // that block is written here, so the final write holds only what follows it.
-      if (cursor.out >= blockEnd) Flush(work, cursor.out);
-      work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
-      return kEndOfStream;
-    }
-    if (cursor.out >= blockEnd) {
-      Flush(work, cursor.out);
+    if (cursor.in < inFastEnd) {
+      if (runFast(work, &cursor, inFastEnd, blockEnd)) {
+        // The fast loop may decode the end code right after the symbols that filled the block:
+        // that block is written here, so the final write holds only what follows it.
+        if (cursor.out >= blockEnd) Flush(work, cursor.out);
+        work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
+        return kEndOfStream;
+      }
       continue;
     }
 

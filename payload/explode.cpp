@@ -12,8 +12,8 @@ static_assert(sizeof(ExplodeWorkArea) <= 16644,
               "the work area must fit the install scratch buffer");
 // The fast loop checks the position before every match that may be longer than 16 bytes, so
 // one may start at the last block position (8191) at most; its 16-byte copies may write 15
-// bytes beyond its end. Two symbols of up to 16 bytes, copied 16 bytes at a time, stay well
-// inside that.
+// bytes beyond its end. Two symbols of up to 16 bytes, copied 16 bytes at a time (and a
+// literal's byte stored up to 30 bytes on), stay well inside that.
 static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch + 15,
               "a longest match from the last block position, and the overshoot of 16-byte "
               "copies, must fit the window");
@@ -182,27 +182,40 @@ constexpr uint32_t kLengthCodeValue = kUnresolvedValue + kKnownLengthMax - 1;
 constexpr bool IsLongLiteral(uint32_t s) {
   return 1u + kLiteralBits[s] > kCodedSymbolBits;
 }
-constexpr uint32_t LongLiteralPartner(uint32_t s) {
-  for (uint32_t t = 0; t < 256; ++t) {
-    if (t != s && IsLongLiteral(t) &&
-        (kLiteralCodes[t] ^ kLiteralCodes[s]) == 1u << (kLiteralBits[s] - 1)) {
-      return t;
+// Pairs the long literals off in byte order, which is the order of their codes, and checks
+// that the codes of each pair differ in the last bit only, the first's ending in 1.
+struct LongLiteralPairs {
+  uint8_t partner[256] = {};
+  bool ok = true;
+
+  constexpr LongLiteralPairs() {
+    uint32_t first = 256;
+    for (uint32_t s = 0; s < 256; ++s) {
+      partner[s] = static_cast<uint8_t>(s);
+      if (!IsLongLiteral(s)) continue;
+      if (first == 256) {
+        first = s;
+        continue;
+      }
+      const uint32_t lastBit = 1u << (kLiteralBits[s] - 1);
+      if (kLiteralBits[first] != kLiteralBits[s] ||
+          (kLiteralCodes[first] ^ kLiteralCodes[s]) != lastBit ||
+          (kLiteralCodes[first] & lastBit) == 0) {
+        ok = false;
+      }
+      partner[first] = static_cast<uint8_t>(s);
+      partner[s] = static_cast<uint8_t>(first);
+      first = 256;
     }
+    if (first != 256) ok = false;
   }
-  return s;
-}
-constexpr bool LongLiteralsPair() {
-  for (uint32_t s = 0; s < 256; ++s) {
-    if (!IsLongLiteral(s)) continue;
-    const uint32_t t = LongLiteralPartner(s);
-    if (t == s || kLiteralBits[t] != kLiteralBits[s]) return false;
-    const uint32_t lastBit = kLiteralCodes[s] >> (kLiteralBits[s] - 1);
-    if (lastBit != (s < t ? 1u : 0u)) return false;
-  }
-  return true;
-}
-static_assert(LongLiteralsPair(),
+};
+constexpr LongLiteralPairs kLongLiteralPairs;
+static_assert(kLongLiteralPairs.ok,
               "the longest literal codes pair up, the first byte's ending in 1");
+constexpr uint32_t LongLiteralPartner(uint32_t s) {
+  return kLongLiteralPairs.partner[s];
+}
 
 constexpr uint32_t kPairValues = kLengthCodeValue + 16 - kFirstLongLengthCode;
 struct LiteralBytes {
@@ -265,6 +278,11 @@ struct CodedSymbols {
                           : SymbolEntry(head, kLengthCodeValue + i - kFirstLongLengthCode);
         const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
         const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+        if (length > kCodedMatchMax) {
+          Fill(lengthCode & kCodedSymbolMask,
+               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, unresolved);
+          continue;
+        }
         for (uint32_t d = 0; d < 64; ++d) {
           const uint32_t bits = lengthBits + kDistanceBits[d];
           const uint32_t code = lengthCode | uint32_t{kDistanceCodes[d]} << lengthBits;

@@ -12,8 +12,8 @@ static_assert(sizeof(ExplodeWorkArea) <= 16644,
               "the work area must fit the install scratch buffer");
 // The fast loop checks the position before every match that may be longer than 16 bytes, so
 // one may start at the last block position (8191) at most; its 16-byte copies may write 15
-// bytes beyond its end. Two symbols of up to 16 bytes, copied 16 bytes at a time, stay well
-// inside that.
+// bytes beyond its end. Two symbols of up to 16 bytes, copied 16 bytes at a time (and a
+// literal's byte stored up to 30 bytes on), stay well inside that.
 static_assert(sizeof(ExplodeWorkArea::window) >= 2 * kExplodeBlockSize + kExplodeMaxMatch + 15,
               "a longest match from the last block position, and the overshoot of 16-byte "
               "copies, must fit the window");
@@ -83,75 +83,214 @@ static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
               "long-literal values stay below the match values");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
-// The fast loop's symbol tables (not in builds optimised for size, where their 192 KB would
-// outweigh the rest of the program): one per literal mode and dictionary size, looked up with
-// the next 14 stream bits, which hold the flag and the longest literal code. An entry resolves
-// a whole symbol, distance code included, when it is a literal or a match of up to 16 bytes
-// whose flag, length code, extra bits and distance code fit in those 14 bits: on executables
-// 98% of all symbols. Literals and these matches then take the same steps, and the loop does
-// not branch on which of the two comes next; on executables no predictor guesses that much
-// better than a coin, and a wrong guess used to cost more than the decoding itself.
-//   bits 0-5   the bits the symbol takes, low distance bits included
-//   bits 6-15  a literal's byte; or a match's length - 2 in bits 6-9 and its distance code in
-//              bits 10-15, where a length field of 15 marks a match the table leaves to the
-//              exact path (longer matches, longer codes, and the end-of-stream code)
-// Constant data made at compile time, shared by all calls and only read; a stream touches one
-// of the six.
+// The fast loop's tables (not in builds optimised for size, where their 130 KB would outweigh
+// the rest of the program). Constant data made at compile time, shared by all calls and only
+// read; a stream touches one table of each kind.
+//
+// The coded symbol tables, one per literal mode and dictionary size, are looked up with the
+// next 13 stream bits: 16 KB, which leaves room in a 32 or 48 KB first-level cache for the
+// window and the rest (a 14-bit table, which holds every literal code, missed the cache four
+// times as often and decoded slower). An entry resolves a whole symbol, distance code
+// included, when it is a literal or a match of up to 16 bytes whose flag, length code, extra
+// bits and distance code fit in those 13 bits: on executables 97% of all symbols. Literals and
+// these matches then take the same steps, and the loop does not branch on which of the two
+// comes next; on executables no predictor guesses that much better than a coin, and a wrong
+// guess used to cost more than the decoding itself.
+//   bits 0-5   the bits the symbol takes, low distance bits included; for a match the table
+//              leaves to the loop's second path (longer matches, longer codes, and the
+//              end-of-stream code), the flag, the length code and its extra bits when these fit
+//              the lookup, else the flag and the length code
+//   bits 6-15  the symbol's value: a literal's byte (0-255, or a pair value, see below); a
+//              resolved match's number among the (length, distance code) pairs the tables
+//              resolve, plus 256; for any other match, its length (kUnresolvedValue +
+//              length - 2) or, when the length's extra bits do not fit, its length code
+//              (kLengthCodeValue + code - kFirstLongLengthCode)
+// The value indexes the symbol information of the literal mode and dictionary size, three
+// tables side by side. A 32-bit word:
+//   bits 0-7   where the symbol's low distance bits start in it
+//   bits 8-15  how many there are (the operand of an x86 bit-field extraction, BEXTR)
+//   bits 16-31 the base: the distance without its low bits, plus 1; for an unresolved match,
+//              its length or kCodeOnlyBase + its length code
+// a byte, the output the symbol takes less 1: 0 for a literal, a match's length - 1, 255 for
+// an unresolved match; and a literal's byte. So a distance is the base plus the low bits, and
+// one comparison of it with the length sends every symbol that cannot be copied 16 bytes at a
+// time to the second path: a match that overlaps its own source (a distance below its length),
+// and every unresolved match, whose length is set above any distance it may compute. A literal
+// copies 16 bytes from far back in the window and then stores its byte: bytes written that long
+// ago are in the cache, so the copy waits for no recent store. FastTablesDecode proves the
+// tables at compile time.
 #if !defined(TSARIN_SMALL_DECODER) && defined(__OPTIMIZE_SIZE__)
 #define TSARIN_SMALL_DECODER 1
 #endif
 #if !TSARIN_SMALL_DECODER
-constexpr uint32_t kCodedSymbolBits = 14;
+constexpr uint32_t kCodedSymbolBits = 13;
 constexpr uint32_t kCodedSymbolMask = (1u << kCodedSymbolBits) - 1;
 constexpr uint32_t kCodedMatchMax = 16;
-constexpr uint32_t kUnresolvedMatch = 15;
-static_assert(1 + kMaxCodeBits <= kCodedSymbolBits, "every literal code fits one lookup");
-static_assert(kCodedMatchMax - 2 < kUnresolvedMatch, "resolved lengths stay below the mark");
+static_assert(1 + kMaxCodeBits == kCodedSymbolBits + 1,
+              "every literal code but the longest fits one lookup");
+static_assert(1 + kLengthBits[15] <= kCodedSymbolBits, "every length code fits one lookup");
 static_assert(kCodedSymbolBits + 6 < 64, "an entry's bit count fits bits 0-5");
+
+// Whether the coded tables resolve a match of length code i whose length (extra bits
+// included) is `length` and whose distance code is d.
+constexpr bool Resolves(uint32_t i, uint32_t length, uint32_t d) {
+  return length <= kCodedMatchMax &&
+         1u + kLengthBits[i] + kLengthExtraBits[i] + kDistanceBits[d] <= kCodedSymbolBits;
+}
+
+// The values of resolved matches, numbered in the order of their length code, extra value
+// and distance code.
+struct MatchValues {
+  uint16_t value[kCodedMatchMax - 1][64] = {};  // by length - 2 and distance code; 0: unresolved
+  uint32_t next = 256;
+
+  constexpr MatchValues() {
+    for (uint32_t i = 0; i < 16; ++i) {
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); ++x) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        for (uint32_t d = 0; d < 64; ++d) {
+          if (Resolves(i, length, d)) value[length - 2][d] = static_cast<uint16_t>(next++);
+        }
+      }
+    }
+  }
+};
+constexpr MatchValues kMatchValues;
+constexpr uint32_t kUnresolvedValue = kMatchValues.next;
+
+// Length codes whose flag, code and extra bits fit the lookup give their length in the entry.
+constexpr bool LengthFits(uint32_t i) {
+  return 1u + kLengthBits[i] + kLengthExtraBits[i] <= kCodedSymbolBits;
+}
+constexpr uint32_t kFirstLongLengthCode = 14;
+constexpr uint32_t kKnownLengthMax = kLengthBase[kFirstLongLengthCode] + 1;
+constexpr bool LongLengthCodesLast() {
+  for (uint32_t i = 0; i < 16; ++i) {
+    if (LengthFits(i) != (i < kFirstLongLengthCode)) return false;
+  }
+  return true;
+}
+static_assert(LongLengthCodesLast(), "the length codes whose extra bits do not fit come last");
+constexpr uint32_t kLengthCodeValue = kUnresolvedValue + kKnownLengthMax - 1;
+
+// The literal codes one bit longer than the lookup (mode 1) come in pairs that share all other
+// bits, the pair's first byte (in byte order) with a last bit of 1. An entry stands for the
+// pair and takes the last bit too, which the information extracts as if a low distance bit;
+// the byte is found at the value less that bit. The value is the pair's second byte when the
+// two are adjacent; otherwise one of the pair values below, whose neighbour below holds the
+// first byte.
+constexpr bool IsLongLiteral(uint32_t s) {
+  return 1u + kLiteralBits[s] > kCodedSymbolBits;
+}
+// Pairs the long literals off in byte order, which is the order of their codes, and checks
+// that the codes of each pair differ in the last bit only, the first's ending in 1.
+struct LongLiteralPairs {
+  uint8_t partner[256] = {};
+  bool ok = true;
+
+  constexpr LongLiteralPairs() {
+    uint32_t first = 256;
+    for (uint32_t s = 0; s < 256; ++s) {
+      partner[s] = static_cast<uint8_t>(s);
+      if (!IsLongLiteral(s)) continue;
+      if (first == 256) {
+        first = s;
+        continue;
+      }
+      const uint32_t lastBit = 1u << (kLiteralBits[s] - 1);
+      if (kLiteralBits[first] != kLiteralBits[s] ||
+          (kLiteralCodes[first] ^ kLiteralCodes[s]) != lastBit ||
+          (kLiteralCodes[first] & lastBit) == 0) {
+        ok = false;
+      }
+      partner[first] = static_cast<uint8_t>(s);
+      partner[s] = static_cast<uint8_t>(first);
+      first = 256;
+    }
+    if (first != 256) ok = false;
+  }
+};
+constexpr LongLiteralPairs kLongLiteralPairs;
+static_assert(kLongLiteralPairs.ok,
+              "the longest literal codes pair up, the first byte's ending in 1");
+constexpr uint32_t LongLiteralPartner(uint32_t s) {
+  return kLongLiteralPairs.partner[s];
+}
+
+constexpr uint32_t kPairValues = kLengthCodeValue + 16 - kFirstLongLengthCode;
+struct LiteralBytes {
+  uint8_t byte[1u << 10] = {};
+  uint32_t pairs = 0;            // pairs of non-adjacent bytes: values kPairValues + 1, + 3, ...
+  uint16_t pairValue[256] = {};  // by first byte
+
+  constexpr LiteralBytes() {
+    for (uint32_t b = 0; b < 256; ++b) byte[b] = static_cast<uint8_t>(b);
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t t = LongLiteralPartner(s);
+      if (!IsLongLiteral(s) || t < s + 2) continue;
+      const uint32_t v = kPairValues + 2 * pairs++ + 1;
+      pairValue[s] = static_cast<uint16_t>(v);
+      byte[v - 1] = static_cast<uint8_t>(s);
+      byte[v] = static_cast<uint8_t>(t);
+    }
+  }
+};
+constexpr LiteralBytes kLiteralBytes;
+static_assert(kPairValues + 2 * kLiteralBytes.pairs <= 1u << 10, "every value fits an entry");
 
 struct CodedSymbols {
   uint16_t entry[1u << kCodedSymbolBits] = {};
   bool ok = true;
 
-  // Sets the entries that start with code. Only the unresolved mark may be set twice: the 14
-  // bits can be the start of several symbols too long for them.
+  // Sets the entries that start with code. Only a match left unresolved may be set twice: the
+  // 13 bits can be the start of several symbols too long for them, all with one length or
+  // length code.
   constexpr void Fill(uint32_t code, uint32_t bits, uint16_t value) {
     for (uint32_t i = code; i < (1u << kCodedSymbolBits); i += 1u << bits) {
-      if (entry[i] != 0 && !(entry[i] == value && value == kUnresolvedMatch << 6)) ok = false;
+      if (entry[i] != 0 && !(entry[i] == value &&
+                             (value >> 6) - kUnresolvedValue < kPairValues - kUnresolvedValue)) {
+        ok = false;
+      }
       entry[i] = value;
     }
   }
 
   constexpr CodedSymbols(uint32_t literalMode, uint32_t dictBits) {
     for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t code = uint32_t{kLiteralCodes[s]} << 1;
       if (literalMode == 0) {
         Fill(s << 1, 9, SymbolEntry(9, s));
-      } else {
-        Fill(uint32_t{kLiteralCodes[s]} << 1, kLiteralBits[s] + 1u,
-             SymbolEntry(kLiteralBits[s] + 1u, s));
+      } else if (!IsLongLiteral(s)) {
+        Fill(code, kLiteralBits[s] + 1u, SymbolEntry(kLiteralBits[s] + 1u, s));
+      } else if (const uint32_t t = LongLiteralPartner(s); t > s) {
+        Fill(code & kCodedSymbolMask, kCodedSymbolBits,
+             SymbolEntry(kLiteralBits[s] + 1u, t == s + 1 ? t : kLiteralBytes.pairValue[s]));
       }
     }
-    constexpr uint16_t kUnresolved = kUnresolvedMatch << 6;
     for (uint32_t i = 0; i < 16; ++i) {
       const uint32_t head = 1 + kLengthBits[i];
       const uint32_t extra = kLengthExtraBits[i];
       const uint32_t lengthBits = head + extra;
       for (uint32_t x = 0; x < (1u << extra); ++x) {
         const uint32_t length = kLengthBase[i] + x + 2;
+        const uint16_t unresolved =
+            LengthFits(i) ? SymbolEntry(lengthBits, kUnresolvedValue + length - 2)
+                          : SymbolEntry(head, kLengthCodeValue + i - kFirstLongLengthCode);
         const uint32_t lengthCode = (1u | uint32_t{kLengthCodes[i]} << 1 | x << head);
-        if (length > kCodedMatchMax || lengthBits > kCodedSymbolBits) {
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+        if (length > kCodedMatchMax) {
           Fill(lengthCode & kCodedSymbolMask,
-               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, kUnresolved);
+               lengthBits < kCodedSymbolBits ? lengthBits : kCodedSymbolBits, unresolved);
           continue;
         }
-        const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
         for (uint32_t d = 0; d < 64; ++d) {
           const uint32_t bits = lengthBits + kDistanceBits[d];
           const uint32_t code = lengthCode | uint32_t{kDistanceCodes[d]} << lengthBits;
-          if (bits > kCodedSymbolBits) {
-            Fill(code & kCodedSymbolMask, kCodedSymbolBits, kUnresolved);
+          if (Resolves(i, length, d)) {
+            Fill(code, bits, SymbolEntry(bits + lowBits, kMatchValues.value[length - 2][d]));
           } else {
-            Fill(code, bits, SymbolEntry(bits + lowBits, (length - 2) | d << 4));
+            Fill(code & kCodedSymbolMask, bits < kCodedSymbolBits ? bits : kCodedSymbolBits,
+                 unresolved);
           }
         }
       }
@@ -167,14 +306,147 @@ static_assert(kCodedSymbols[0][0].ok && kCodedSymbols[0][1].ok && kCodedSymbols[
                   kCodedSymbols[1][0].ok && kCodedSymbols[1][1].ok && kCodedSymbols[1][2].ok,
               "the codes fill every entry of the coded tables exactly once");
 
-// Each byte value followed by the next 15: the 16 bytes a literal copies into place.
-struct ByteValues {
-  uint8_t value[256 + 15] = {};
-  constexpr ByteValues() {
-    for (uint32_t i = 0; i < 256 + 15; ++i) value[i] = static_cast<uint8_t>(i);
+constexpr uint32_t kInfoBaseShift = 16;
+constexpr uint32_t kLiteralSource = 2048;         // how far back a literal copies from
+constexpr uint32_t kUnresolvedLengthLess1 = 255;  // above every distance such an entry computes
+static_assert(kLiteralSource + 1 < kExplodeBlockSize, "a literal copies from inside the window");
+static_assert(kCodedMatchMax - 1 < kUnresolvedLengthLess1 &&
+                  kPairValues - kUnresolvedValue + 2 <= kUnresolvedLengthLess1,
+              "the unresolved length exceeds every resolved one and every distance it computes");
+// An unresolved match's information gives its length, or as if one beyond the known ones, its
+// length code: kCodeOnlyBase + code.
+constexpr uint32_t kCodeOnlyBase = kKnownLengthMax + 1 - kFirstLongLengthCode;
+
+constexpr uint32_t Info(uint32_t lowStart, uint32_t lowBits, uint32_t base) {
+  return lowStart | lowBits << 8 | base << kInfoBaseShift;
+}
+
+// The bits of `bits` that an information word's low 16 bits describe, as BEXTR takes them:
+// bits 0-7 the first one, bits 8-15 how many (here at most 6, from at most bit 13; none when
+// 0).
+constexpr uint32_t LowBitsOf(uint64_t bits, uint32_t control) {
+  return static_cast<uint32_t>(bits >> (control & 63)) & ((1u << ((control >> 8) & 7)) - 1);
+}
+
+struct SymbolInfos {
+  uint32_t info[1u << 10] = {};
+  uint8_t lengthLess1[1u << 10] = {};
+  uint8_t byte[1u << 10] = {};  // kLiteralBytes, kept beside the rest
+
+  constexpr SymbolInfos(uint32_t literalMode, uint32_t dictBits) {
+    for (uint32_t v = 0; v < (1u << 10); ++v) byte[v] = kLiteralBytes.byte[v];
+    // A literal's and an unresolved symbol's low bits: none; but the last code bit of a pair of
+    // long literals, which tells the second byte from the first.
+    for (uint32_t b = 0; b < 256; ++b) {
+      const bool pair = literalMode == 1 && IsLongLiteral(b) && LongLiteralPartner(b) == b - 1;
+      info[b] = Info(pair ? kCodedSymbolBits : 0, pair ? 1 : 0, kLiteralSource);
+      if (const uint32_t v = kLiteralBytes.pairValue[b]; v != 0) {
+        info[v] = Info(kCodedSymbolBits, 1, kLiteralSource);
+      }
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); ++x) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;  // as LowDistanceBits
+        for (uint32_t d = 0; d < 64; ++d) {
+          if (!Resolves(i, length, d)) continue;
+          const uint32_t v = kMatchValues.value[length - 2][d];
+          info[v] = Info(1 + kLengthBits[i] + kLengthExtraBits[i] + kDistanceBits[d], lowBits,
+                         (d << lowBits) + 1);
+          lengthLess1[v] = static_cast<uint8_t>(length - 1);
+        }
+      }
+    }
+    // An unresolved match: its length, or a length code above every such length.
+    for (uint32_t v = kUnresolvedValue; v < kPairValues; ++v) {
+      info[v] = Info(0, 0, v - kUnresolvedValue + 2);
+      lengthLess1[v] = kUnresolvedLengthLess1;
+    }
   }
 };
-constexpr ByteValues kByteValues;
+constexpr SymbolInfos kSymbolInfos[2][3] = {
+    {SymbolInfos(0, 4), SymbolInfos(0, 5), SymbolInfos(0, 6)},
+    {SymbolInfos(1, 4), SymbolInfos(1, 5), SymbolInfos(1, 6)}};
+
+// Decodes every literal, and every match with its lowest and highest low distance bits, as the
+// fast loop does, followed by all-zero or all-one bits, and checks what comes out: the byte,
+// the length and distance, or the second path with the bits the entry counts and the length
+// or length code its information gives.
+constexpr bool FastTablesDecode(uint32_t literalMode, uint32_t dictBits) {
+  const CodedSymbols& table = kCodedSymbols[literalMode][dictBits - 4];
+  const SymbolInfos& infos = kSymbolInfos[literalMode][dictBits - 4];
+  for (uint64_t pad = 0; pad < 2; ++pad) {
+    const auto decode = [&](uint64_t stream, uint32_t n, uint32_t* used, uint32_t* lengthLess1,
+                            uint32_t* base, uint32_t* low, uint32_t* value) {
+      stream |= pad ? ~uint64_t{0} << n : 0;
+      const uint32_t entry = table.entry[stream & kCodedSymbolMask];
+      *used = entry & 63;
+      *value = entry >> 6;
+      const uint32_t info = infos.info[*value];
+      *lengthLess1 = infos.lengthLess1[*value];
+      *base = info >> kInfoBaseShift;
+      *low = LowBitsOf(stream, info);
+    };
+    uint32_t used = 0, lengthLess1 = 0, base = 0, low = 0, value = 0;
+    for (uint32_t s = 0; s < 256; ++s) {
+      const uint32_t n = literalMode == 0 ? 8 : kLiteralBits[s];
+      decode(uint64_t{literalMode == 0 ? s : kLiteralCodes[s]} << 1, n + 1, &used, &lengthLess1,
+             &base, &low, &value);
+      if (used != n + 1 || lengthLess1 != 0 || base + low <= lengthLess1 ||
+          infos.byte[value - low] != s) {
+        return false;
+      }
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+      const uint32_t head = 1 + kLengthBits[i];
+      const uint32_t lengthBits = head + kLengthExtraBits[i];
+      // Lengths whose extra bits the lookup leaves out: the first and the last.
+      const uint32_t xStep = LengthFits(i) ? 1 : (1u << kLengthExtraBits[i]) - 1;
+      for (uint32_t x = 0; x < (1u << kLengthExtraBits[i]); x += xStep) {
+        const uint32_t length = kLengthBase[i] + x + 2;
+        const uint32_t lowBits = length == 2 ? 2 : dictBits;
+        for (uint32_t d = 0; d < 64; ++d) {
+          for (uint32_t lowValue : {0u, (1u << lowBits) - 1}) {
+            const uint32_t bits = lengthBits + kDistanceBits[d];
+            const uint64_t stream = 1u | uint64_t{kLengthCodes[i]} << 1 | uint64_t{x} << head |
+                                    uint64_t{kDistanceCodes[d]} << lengthBits |
+                                    uint64_t{lowValue} << bits;
+            decode(stream, bits + lowBits, &used, &lengthLess1, &base, &low, &value);
+            const bool ok = Resolves(i, length, d)
+                                ? used == bits + lowBits && lengthLess1 == length - 1 &&
+                                      base + low == (d << lowBits) + lowValue + 1
+                                : lengthLess1 == kUnresolvedLengthLess1 &&
+                                      base + low <= lengthLess1 &&
+                                      (LengthFits(i) ? used == lengthBits && base == length
+                                                     : used == head && base == kCodeOnlyBase + i);
+            if (!ok) return false;
+          }
+        }
+      }
+    }
+  }
+  return true;
+}
+static_assert(FastTablesDecode(0, 4), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(0, 5), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(0, 6), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 4), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 5), "the fast loop's tables decode every symbol");
+static_assert(FastTablesDecode(1, 6), "the fast loop's tables decode every symbol");
+
+// The distance codes for the second path, looked up with the next 8 bits: bits 0-3 the code's
+// bit length, bits 6-11 its index (the layout of the work area's distance table).
+struct CodedDistances {
+  uint16_t entry[256] = {};
+  constexpr CodedDistances() {
+    for (uint32_t d = 0; d < 64; ++d) {
+      for (uint32_t i = kDistanceCodes[d]; i < 256; i += 1u << kDistanceBits[d]) {
+        entry[i] = static_cast<uint16_t>(kDistanceBits[d] | d << 6);
+      }
+    }
+  }
+};
+constexpr CodedDistances kCodedDistances;
 #endif
 
 // The long-literal groups: the first 10 code bits of every longer code select one group; the
@@ -477,6 +749,20 @@ EXPLODE_ALWAYS_INLINE void Store64LittleEndian(uint8_t* p, uint64_t v) {
 #endif
 }
 
+// LowBitsOf; kBextr: as one BEXTR instruction (x86 with BMI1 only), which reads only the low
+// 16 bits of control.
+template <bool kBextr>
+EXPLODE_ALWAYS_INLINE size_t ExtractBits(uint64_t bits, size_t control) {
+#if defined(__GNUC__) && defined(__x86_64__)
+  if (kBextr) {
+    size_t field;
+    __asm__("bextr %2, %1, %0" : "=r"(field) : "r"(bits), "r"(control));
+    return field;
+  }
+#endif
+  return LowBitsOf(bits, static_cast<uint32_t>(control));
+}
+
 // Whole periods of a distance d (1-7) that reach at least 8 and at least 16 bytes back.
 constexpr uint8_t kPeriodsOf8[8] = {0, 8, 8, 9, 8, 10, 12, 14};
 constexpr uint8_t kPeriodsOf16[8] = {0, 16, 16, 18, 16, 20, 18, 21};
@@ -505,27 +791,26 @@ void CopyNearMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, out + done - back);
 }
 
-// Copies a match and returns its end. A distance of 8 or more lets every 8-byte copy read only
-// bytes already in place, 16 or more every 16-byte copy. The first 16 bytes go in two 8-byte
-// copies whatever the length, which covers most matches without a loop. May write up to 15
-// bytes past the end (the window's copy slack).
+// Copies a match and returns its end. A distance of 16 or more lets every 16-byte copy read
+// only bytes already in place, 8 or more every 8-byte copy. The first 32 bytes go in two
+// 16-byte copies whatever the length, which covers most longer matches without a loop. May
+// write up to 31 bytes past the end of a match shorter than 32 bytes, and 15 past a longer one
+// (the window's copy slack, and room in it for a short match's copy from the last position).
 EXPLODE_ALWAYS_INLINE uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
-  if (distance < 8) {
-    CopyNearMatch(out, length, distance);
-    return out + length;
-  }
   const uint8_t* from = out - distance;
-  Copy8(out, from);
-  Copy8(out + 8, from + 8);
-  if (length > 16) {
-    if (distance >= 16) {
-      for (uint32_t done = 16; done < length; done += 16) Copy16(out + done, from + done);
-    } else {
-      for (uint32_t done = 16; done < length; done += 8) Copy8(out + done, from + done);
-    }
+  if (distance >= 16) {
+    Copy16(out, from);
+    Copy16(out + 16, from + 16);
+    for (uint32_t done = 32; done < length; done += 16) Copy16(out + done, from + done);
+  } else if (distance >= 8) {
+    for (uint32_t done = 0; done < length; done += 8) Copy8(out + done, from + done);
+  } else {
+    CopyNearMatch(out, length, distance);
   }
   return out + length;
 }
+static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
+              "a short match's 32-byte copy from the last block position fits the window");
 
 #else
 // Copies a match byte by byte, which repeats the last `distance` bytes when the match overlaps
@@ -562,17 +847,21 @@ struct Cursor {
 
 // Fast loop: runs while the output position is before the block end and 8 or more input bytes
 // are unloaded, so every refill leaves at least 56 bits. A round decodes two symbols resolved
-// by the coded table, or one and then any other symbol, which ends the round (20 + 30 bits).
+// by the coded table, or one and then any other symbol, which ends the round (19 + 30 bits).
 // Literals and resolved matches take one path, without a branch on the kind of symbol: 16
-// bytes are copied from the literal's row of kByteValues or from the match's source, the output
-// advances by 1 or by the match length, and the symbol's bits are consumed. A resolved match
-// that overlaps its own source, and every other match, take the exact path through the work
-// area's tables. The window's slack takes whatever lands beyond the block end. Returns true at
-// the end-of-stream code.
+// bytes are copied from the distance back, a literal's byte is stored over the first of them,
+// the output advances by the length, and the symbol's bits are consumed. A resolved match that
+// overlaps its own source, and every other match, take a second path: the symbol information
+// gives the length code, whose extra bits and the distance code follow. The window's slack
+// takes whatever lands beyond the block end. Returns true at the end-of-stream code.
+template <bool kBextr>
 EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
                                    const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  const uint16_t* const table = kCodedSymbols[work->literalMode][work->dictBits - 4].entry;
+  const uint16_t* const table = reinterpret_cast<const uint16_t*>(HideFromOptimizer(
+      reinterpret_cast<uintptr_t>(kCodedSymbols[work->literalMode][work->dictBits - 4].entry)));
   const uint32_t dictBits = work->dictBits;
+  const SymbolInfos* const infos = reinterpret_cast<const SymbolInfos*>(HideFromOptimizer(
+      reinterpret_cast<uintptr_t>(&kSymbolInfos[work->literalMode][dictBits - 4])));
   uint64_t bits = cursor->bits;
   // Only the low 6 bits of bitCount are kept exact in this loop: entries are subtracted whole
   // and 64-bit shifts use their count modulo 64.
@@ -594,32 +883,28 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     bitCount -= n_;        \
   } while (0)
 // Decodes the symbol of entry, a literal or a resolved match, and looks up the next entry; any
-// other match jumps to `exact` with nothing consumed. The match fields are worked out for a
-// literal too, and then masked away.
-#define EXPLODE_RESOLVED_SYMBOL()                                                                  \
-  do {                                                                                             \
-    const uint32_t used = entry & 63;                                                              \
-    const uint32_t value = entry >> 6;                                                             \
-    const uint32_t isMatch = static_cast<uint32_t>(bits) & 1;                                      \
-    const uint32_t lengthField = value & 15;                                                       \
-    const uint32_t length = lengthField + 2;                                                       \
-    const uint32_t lowBits = lengthField == 0 ? 2 : dictBits;                                      \
-    const uint32_t low =                                                                           \
-        static_cast<uint32_t>(bits >> ((used - lowBits) & 63)) & ((1u << lowBits) - 1);            \
-    const uint32_t distance = ((value >> 4) << lowBits) + low + 1;                                 \
-    if ((isMatch & ((lengthField == kUnresolvedMatch) | (distance < length))) != 0) {              \
-      goto exact;                                                                                  \
-    }                                                                                              \
-    const uintptr_t matchMask = HideFromOptimizer(uintptr_t{0} - isMatch);                         \
-    const uintptr_t literalFrom = reinterpret_cast<uintptr_t>(kByteValues.value + (value & 0xFF)); \
-    const uintptr_t matchFrom = reinterpret_cast<uintptr_t>(out - distance);                       \
-    Copy16(out, reinterpret_cast<const uint8_t*>(literalFrom ^                                     \
-                                                 ((literalFrom ^ matchFrom) & matchMask)));        \
-    out += 1 + ((length - 1) & matchMask);                                                         \
-    EXPLODE_CONSUME(used);                                                                         \
-    entry = table[bits & kCodedSymbolMask];                                                        \
+// other match jumps to `exact` with nothing consumed and its information looked up. The bits
+// are consumed by the entry itself, whose bits 6-15 a 64-bit shift ignores and whose multiples
+// of 64 leave bitCount's low 6 bits alone: the shift then waits for the lookup only. The byte
+// is looked up with the value less the extracted bits, which for a pair of long literals is
+// their last code bit. A match stores the byte meant for a literal 2 * (length - 1) bytes on,
+// past its end, where the next symbol writes over it: one address serves both.
+#define EXPLODE_RESOLVED_SYMBOL()                       \
+  do {                                                  \
+    const size_t value = entry >> 6;                    \
+    info = infos->info[value];                          \
+    lengthLess1 = infos->lengthLess1[value];            \
+    const size_t low = ExtractBits<kBextr>(bits, info); \
+    distance = (info >> kInfoBaseShift) + low;          \
+    if (distance <= lengthLess1) goto exact;            \
+    Copy16(out, out - distance);                        \
+    out[2 * lengthLess1] = infos->byte[value - low];    \
+    out += lengthLess1 + 1;                             \
+    EXPLODE_CONSUME(HideFromOptimizer(entry));          \
+    entry = table[bits & kCodedSymbolMask];             \
   } while (0)
 
+  size_t info, lengthLess1, distance;
   if (out >= blockEnd || in >= inFastEnd) return false;
   // The next symbol's entry is looked up as soon as the previous symbol is consumed, before the
   // refill: a refill only adds bits above the counted ones, and the bits the lookup reads are
@@ -637,15 +922,34 @@ EXPLODE_ALWAYS_INLINE bool RunFast(const ExplodeWorkArea* work, Cursor* cursor,
     // window's slack has room for one longest match from before the block end only.
     if (out >= blockEnd) break;
     {
-      Symbol symbol;
-      EXPLODE_CONSUME(DecodeSymbol(work, bits, &symbol));
-      if (symbol.length == kEndOfStreamLength) {
-        end = true;
-        break;
+      // A resolved match that overlaps its source: the entry counts all of its bits.
+      uint32_t used = entry & 63;
+      uint32_t length = lengthLess1 + 1;
+      if (lengthLess1 == kUnresolvedLengthLess1) {
+        // Any other match: the information gives its length, or its length code and the
+        // extra bits follow; then the distance code.
+        length = info >> kInfoBaseShift;
+        if (length > kKnownLengthMax) {
+          const uint32_t i = length - kCodeOnlyBase;
+          const uint32_t extra = kLengthExtraBits[i];
+          length = kLengthBase[i] + 2 + (static_cast<uint32_t>(bits >> used) & ((1u << extra) - 1));
+          used += extra;
+          if (length == kEndOfStreamLength) {
+            end = true;
+            break;
+          }
+        }
+        const uint32_t code = kCodedDistances.entry[(bits >> used) & 0xFF];
+        used += code & 15;
+        const uint32_t lowBits = LowDistanceBits(length, dictBits);
+        distance = ((code >> 6) << lowBits) +
+                   (static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1)) + 1;
+        used += lowBits;
       }
+      EXPLODE_CONSUME(used);
       // Distances are at most 4096 and the position at least 4096, so the source stays inside
       // the window.
-      out = CopyMatch(out, symbol.length, symbol.value);
+      out = CopyMatch(out, length, distance);
     }
     entry = table[bits & kCodedSymbolMask];
     if (out >= blockEnd || in >= inFastEnd) break;
@@ -664,24 +968,25 @@ typedef bool (*RunFastFn)(const ExplodeWorkArea*, Cursor*, const uint8_t*, uint8
 
 bool RunFastGeneric(const ExplodeWorkArea* work, Cursor* cursor, const uint8_t* inFastEnd,
                     uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+  return RunFast<false>(work, cursor, inFastEnd, blockEnd);
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-// The same loop for processors with BMI2, whose shifts and bit-field extraction take any
-// register and leave the flags alone: chosen at run time, as the baseline x86-64 build cannot
-// assume them.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(TSARIN_EXPLODE_GENERIC_ONLY)
+// The same loop for processors with BMI1 and BMI2, whose shifts take any register and leave
+// the flags alone and whose BEXTR extracts the low distance bits in one step: chosen at run
+// time, as the baseline x86-64 build cannot assume them. (TSARIN_EXPLODE_GENERIC_ONLY leaves
+// it out, so that tests can run the baseline loop.)
 #define EXPLODE_HAS_BMI2_VARIANT 1
-__attribute__((target("bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
-                                                 const uint8_t* inFastEnd, uint8_t* blockEnd) {
-  return RunFast(work, cursor, inFastEnd, blockEnd);
+__attribute__((target("bmi,bmi2"))) bool RunFastBmi2(const ExplodeWorkArea* work, Cursor* cursor,
+                                                     const uint8_t* inFastEnd, uint8_t* blockEnd) {
+  return RunFast<true>(work, cursor, inFastEnd, blockEnd);
 }
 #endif
 
 RunFastFn ChooseFastLoop() {
 #if EXPLODE_HAS_BMI2_VARIANT
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("bmi2")) return RunFastBmi2;
+  if (__builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) return RunFastBmi2;
 #endif
   return RunFastGeneric;
 }
@@ -697,18 +1002,18 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
                 work->window + kBlockStart};
   for (;;) {
+    if (cursor.out >= blockEnd) Flush(work, cursor.out);
     const uint32_t inputCount = work->inputCount;
     // The fast loop needs in <= input + inputCount - 8.
     const uint8_t* const inFastEnd = work->input + (inputCount >= 8 ? inputCount - 7 : 0);
-    if (runFast(work, &cursor, inFastEnd, blockEnd)) {
-      // The fast loop may decode the end code right after the symbols that filled the block:
-      // that block is written here, so the final write holds only what follows it.
-      if (cursor.out >= blockEnd) Flush(work, cursor.out);
-      work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
-      return kEndOfStream;
-    }
-    if (cursor.out >= blockEnd) {
-      Flush(work, cursor.out);
+    if (cursor.in < inFastEnd) {
+      if (runFast(work, &cursor, inFastEnd, blockEnd)) {
+        // The fast loop may decode the end code right after the symbols that filled the block:
+        // that block is written here, so the final write holds only what follows it.
+        if (cursor.out >= blockEnd) Flush(work, cursor.out);
+        work->outputPos = static_cast<uint32_t>(cursor.out - work->window);
+        return kEndOfStream;
+      }
       continue;
     }
 

@@ -27,13 +27,14 @@ enum ExplodeResult : int32_t {
 constexpr uint32_t kExplodeReadSize = 2048;
 constexpr uint32_t kExplodeBlockSize = 4096;
 constexpr uint32_t kExplodeMaxMatch = 518;
-// Match copies move 16 bytes at a time and may write up to 15 bytes past a match's end.
+// Match copies move 16 bytes at a time and may write up to 15 bytes past the end of a match
+// longer than 32 bytes (shorter ones stay further inside the window).
 constexpr uint32_t kExplodeCopySlack = 16;
 // The symbol table is looked up with the next 11 stream bits: the flag bit and up to 10 code
 // bits. The 37 literal codes longer than 10 bits are finished in 8-entry long-literal groups.
 // (Builds not optimised for size decode the bulk of a stream with constant tables instead,
-// one lookup per literal or short match; these serve longer matches and the exact path near
-// the end of the input.)
+// one lookup per literal or short match; these serve the exact path near the end of the
+// input.)
 constexpr uint32_t kExplodeSymbolTableBits = 11;
 constexpr uint32_t kExplodeLongLiteralEntries = 37 * 8;
 

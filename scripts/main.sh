@@ -16,7 +16,8 @@ build=${TSARIN_BUILD_DIR:-$root/build}
 # Everything below runs where only the build tree and a scratch /tmp can be written
 # (scripts/sandbox.sh), the setup under Wine included.
 if [ -z "${TSARIN_SANDBOXED:-}" ]; then
-  exec "$root/scripts/sandbox.sh" --writable "$build" -- "$root/scripts/main.sh" "$@"
+  exec "$root/scripts/sandbox.sh" --readable "$root" --writable "$build" -- \
+    "$root/scripts/main.sh" "$@"
 fi
 log=$build/main.log
 mkdir -p "$build"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command where it can change nothing but the folders it is given and a scratch folder
 # of its own: a private mount namespace in which every file system is read-only except those.
-#   scripts/sandbox.sh [--writable DIR]... -- COMMAND [ARGS...]
+#   scripts/sandbox.sh [--readable DIR]... [--writable DIR]... -- COMMAND [ARGS...]
 # Inside:
 #   - / and every other mount are read-only (device files still work: writing to /dev/null
 #     changes no file system);
-#   - each DIR stays writable (the build tree);
+#   - each --writable DIR stays writable (the build tree);
+#   - each --readable DIR (the source tree) stays readable where it is, even under /tmp;
 #   - /tmp is a new, empty scratch folder, removed afterwards; when DISPLAY is set, the X
 #     server's socket folder is carried in, read-only;
 #   - /dev is a small new one: null, zero, full, random, urandom, tty, the fd links and a fresh
@@ -22,6 +23,7 @@ if [ "${1:-}" = --inside ]; then
   shift
 fi
 writable=()
+readable=()
 while [ $# -gt 0 ]; do
   case $1 in
     --writable)
@@ -29,8 +31,15 @@ while [ $# -gt 0 ]; do
       writable+=("$(cd "$2" && pwd -P)")
       shift 2
       ;;
+    --readable)
+      readable+=("$(cd "$2" && pwd -P)")
+      shift 2
+      ;;
     --) shift; break ;;
-    *) echo "sandbox.sh: usage: sandbox.sh [--writable DIR]... -- COMMAND [ARGS...]" >&2; exit 2 ;;
+    *)
+      echo "sandbox.sh: usage: sandbox.sh [--readable DIR]... [--writable DIR]... -- COMMAND [ARGS...]" >&2
+      exit 2
+      ;;
   esac
 done
 [ $# -gt 0 ] || { echo "sandbox.sh: no command" >&2; exit 2; }
@@ -44,6 +53,7 @@ if [ -z "$inside" ]; then
   trap 'rm -rf "$scratch"' EXIT
   status=0
   args=()
+  for dir in "${readable[@]}"; do args+=(--readable "$dir"); done
   for dir in "${writable[@]}"; do args+=(--writable "$dir"); done
   TSARIN_SANDBOX_SCRATCH=$scratch unshare --mount --propagation private -- \
     bash "${BASH_SOURCE[0]}" --inside "${args[@]}" -- "$@" || status=$?
@@ -57,8 +67,19 @@ fail() {
   exit 1
 }
 
+# A folder to read under /tmp (a clone made there) is carried into the scratch folder that takes
+# /tmp's place; elsewhere it is read-only where it stands, like the rest.
+for dir in "${readable[@]}"; do
+  case $dir in
+    /tmp) fail "/tmp itself cannot be carried in" ;;
+    /tmp/*)
+      mkdir -p "$scratch/${dir#/tmp/}"
+      mount --bind "$dir" "$scratch/${dir#/tmp/}"
+      ;;
+  esac
+done
 # The writable folders become mounts of their own, so that they stay writable below; one under
-# /tmp is carried into the scratch folder that takes /tmp's place.
+# /tmp is carried into the scratch folder too.
 for dir in "${writable[@]}"; do
   case $dir in
     /tmp) fail "/tmp itself cannot be writable" ;;

@@ -9,7 +9,8 @@ mkdir -p "$root/build"
 # Everything below runs where only the build tree and a scratch /tmp can be written
 # (scripts/sandbox.sh): a fault in code that deletes must not reach the machine.
 if [ -z "${TSARIN_SANDBOXED:-}" ]; then
-  exec "$root/scripts/sandbox.sh" --writable "$root/build" -- "$root/scripts/test.sh" "$@"
+  exec "$root/scripts/sandbox.sh" --readable "$root" --writable "$root/build" -- \
+    "$root/scripts/test.sh" "$@"
 fi
 jobs=$(nproc)
 status=0

@@ -114,8 +114,23 @@ bool Resolve(const char* native, bool followLast, char* out) {
     memcpy(folder, path, folderLength);
     folder[folderLength] = '\0';
   }
-  char resolved[PATH_MAX];
-  if (realpath(folder, resolved) == nullptr) return false;
+  // Clearing a directory resolves the same folder for every entry in it: the last resolution
+  // is reused while the folder's text and the directory it leads to are the same, which costs
+  // one stat instead of a walk over every component.
+  static char lastFolder[kNativePathSize];
+  static char resolved[PATH_MAX];
+  static dev_t lastDevice;
+  static ino_t lastInode;
+  struct stat folderStat;
+  if (stat(folder, &folderStat) != 0) return false;
+  if (strcmp(folder, lastFolder) != 0 || folderStat.st_dev != lastDevice ||
+      folderStat.st_ino != lastInode) {
+    lastFolder[0] = '\0';
+    if (realpath(folder, resolved) == nullptr) return false;
+    memcpy(lastFolder, folder, strlen(folder) + 1);
+    lastDevice = folderStat.st_dev;
+    lastInode = folderStat.st_ino;
+  }
   size_t used = strlen(resolved);
   if (used == 1) used = 0;  // "/" and the last component must not give "//name"
   if (used + 1 + strlen(last) >= kNativePathSize) {

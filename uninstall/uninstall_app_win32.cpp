@@ -148,25 +148,3 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   return args.startedFrom[0] == '\0' ? RunFirstProcess(args) : RunCopy(args);
 }
-
-// The program's entry point, in place of the C runtime's start-up code (linked with
-// -nostartfiles, as the setup program is): msvcrt.dll initialises itself when it is loaded; the
-// runtime is told this is a windowed program, the static constructors run (listed between a -1
-// and a 0, called last to first), and the process ends through exit(). The system enters with
-// the stack aligned to 4 bytes only.
-extern "C" void (*__CTOR_LIST__[])();
-extern "C" void __cdecl __set_app_type(int);
-
-extern "C" int __cdecl atexit(void(__cdecl* function)()) {
-  return _onexit(reinterpret_cast<_onexit_t>(function)) != nullptr ? 0 : -1;
-}
-
-extern "C" __attribute__((force_align_arg_pointer, noreturn, externally_visible)) void
-WinMainCRTStartup() {
-  constexpr int kGuiApp = 2;
-  __set_app_type(kGuiApp);
-  size_t count = 0;
-  while (__CTOR_LIST__[count + 1] != nullptr) ++count;
-  for (; count > 0; --count) __CTOR_LIST__[count]();
-  std::exit(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT));
-}

@@ -305,6 +305,18 @@ void SetupRun::CloseBox() {
   PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+// A message box's caption and its text: the longest static text in it.
+void ReadBox(HWND w, const std::string& caption, MessageBoxSeen* box) {
+  box->hwnd = w;
+  box->caption = caption;
+  box->text.clear();
+  for (HWND c : Children(w)) {
+    if (ClassOf(c) != "Static") continue;
+    std::string t = TitleOf(c);
+    if (t.size() > box->text.size()) box->text = t;
+  }
+}
+
 bool SetupRun::FindMessageBox(const std::string& caption, MessageBoxSeen* box) const {
   for (HWND w : TopWindows(pi_.dwProcessId)) {
     if (w == dialog_ || !IsWindowVisible(w) || ClassOf(w) != "#32770") continue;
@@ -313,14 +325,7 @@ bool SetupRun::FindMessageBox(const std::string& caption, MessageBoxSeen* box) c
     // A message box has an OK button; the QuickHelp panels have none that shows.
     HWND ok = GetDlgItem(w, IDOK);
     if (!ok || !IsWindowVisible(ok)) continue;
-    box->hwnd = w;
-    box->caption = title;
-    box->text.clear();
-    for (HWND c : Children(w)) {
-      if (ClassOf(c) != "Static") continue;
-      std::string t = TitleOf(c);
-      if (t.size() > box->text.size()) box->text = t;
-    }
+    ReadBox(w, title, box);
     return true;
   }
   return false;
@@ -423,14 +428,7 @@ bool FindBoxAnywhere(const std::string& caption, MessageBoxSeen* box) {
   EnumWindows(CollectAll, reinterpret_cast<LPARAM>(&all));
   for (HWND w : all) {
     if (!IsWindowVisible(w) || ClassOf(w) != "#32770" || TitleOf(w) != caption) continue;
-    box->hwnd = w;
-    box->caption = caption;
-    box->text.clear();
-    for (HWND c : Children(w)) {
-      if (ClassOf(c) != "Static") continue;
-      std::string t = TitleOf(c);
-      if (t.size() > box->text.size()) box->text = t;
-    }
+    ReadBox(w, caption, box);
     return true;
   }
   return false;

@@ -5,7 +5,8 @@
 //
 // stderr: every message box as "CAPTION: TEXT". stdout: the final status line.
 // Exit status: 0 "Installation was successful.", 1 a failure was reported, 2 bad usage,
-// 3 the attempt stopped silently (an entry name over 260 characters).
+// 3 the attempt stopped silently (an entry name over 260 characters met during extraction,
+// which the check before it reports as damage unless the file changed in between).
 #include "tools/pack_extract.h"
 
 #include <cstdio>
@@ -32,7 +33,7 @@ const char kExtractUsage[] =
     "  contents are deleted first, as the setup does. --developer checks the developer box.\n"
     "  Message boxes go to stderr as CAPTION: TEXT, the final status line to stdout.\n"
     "  Exit status: 0 success, 1 a reported failure, 2 bad usage, 3 silent stop (a name over\n"
-    "  260 characters).\n";
+    "  260 characters found only during extraction: the file changed after its check).\n";
 
 // The host path as the engine's Windows-style absolute path.
 bool ToEnginePath(const char* hostPath, std::string* out) {

@@ -80,10 +80,12 @@ uint32_t Field(const uint8_t* p) {
   return static_cast<uint32_t>(archive::GetLE32(p));
 }
 
-// Reads and checks the integrity record at the stream's position, just after the end entry,
-// whose span began at `spanStart` and held `files` file entries. *found tells whether there is
-// one at all; false when there is one and it does not hold.
-bool CheckRecord(long spanStart, uint32_t files, bool* found) {
+enum class Record { kNone, kSound, kDamaged };
+
+// Reads the integrity record at the stream's position, which ends a span that began at
+// `spanStart`. Sound when the record's own CRC-32 holds and it gives the span's length; its span
+// CRC and file count go to *recordedCrc and *files, for the caller to compare.
+Record ReadRecord(long spanStart, uint32_t* recordedCrc, uint32_t* files) {
   InstallContext& ctx = installContext;
   long spanEnd = std::ftell(ctx.payloadFile);
   uint8_t* head = reinterpret_cast<uint8_t*>(ctx.workBuffer.text);
@@ -91,20 +93,52 @@ bool CheckRecord(long spanStart, uint32_t files, bool* found) {
   // A record cut inside its head is damage too. Fewer than four bytes of the magic count as
   // none: an older file's trailer (a signature) may begin with one of them.
   size_t magic = got < archive::kIntegrityMagicSize ? got : archive::kIntegrityMagicSize;
-  *found = magic >= 4 && std::memcmp(head, archive::kIntegrityMagic, magic) == 0;
-  if (!*found) return true;
-  if (got != archive::kIntegrityHeadSize) return false;
+  if (magic < 4 || std::memcmp(head, archive::kIntegrityMagic, magic) != 0) return Record::kNone;
+  if (got != archive::kIntegrityHeadSize) return Record::kDamaged;
   const uint8_t* fields = head + archive::kIntegrityMagicSize;
-  if (spanEnd < spanStart || Field(fields) != static_cast<uint32_t>(spanEnd - spanStart) ||
-      Field(fields + 4) != spanCrc || Field(fields + 8) != files) {
-    return false;
+  *recordedCrc = Field(fields + 4);
+  *files = Field(fields + 8);
+  if (spanEnd < spanStart || Field(fields) != static_cast<uint32_t>(spanEnd - spanStart)) {
+    return Record::kDamaged;
   }
   uint32_t recordCrc = Crc32Update(0, head, archive::kIntegrityHeadSize);
-  for (uint32_t i = 0; i < files; ++i) {
-    if (std::fread(head, 1, 4, ctx.payloadFile) != 4) return false;
+  for (uint32_t i = 0; i < *files; ++i) {
+    if (std::fread(head, 1, 4, ctx.payloadFile) != 4) return Record::kDamaged;
     recordCrc = Crc32Update(recordCrc, head, 4);
   }
-  return std::fread(head, 1, 4, ctx.payloadFile) == 4 && Field(head) == recordCrc;
+  bool sound = std::fread(head, 1, 4, ctx.payloadFile) == 4 && Field(head) == recordCrc;
+  return sound ? Record::kSound : Record::kDamaged;
+}
+
+// Whether a sound record further on, from the stream's position, says that the span ends where
+// that record begins. Without a record just after the end entry, that means that the walk ended
+// early: a damaged size field or name made a 0 byte inside some data read as the end entry.
+bool RecordFurtherOn(long spanStart, long spanEnd) {
+  InstallContext& ctx = installContext;
+  const size_t keep = archive::kIntegrityMagicSize - 1;  // for a magic across two blocks
+  long base = spanEnd;
+  size_t held = 0;
+  if (std::fseek(ctx.payloadFile, base, SEEK_SET) != 0) return true;
+  while (size_t got = std::fread(checkBlock + held, 1, sizeof checkBlock - held, ctx.payloadFile)) {
+    size_t size = held + got;
+    for (size_t at = 0; at + keep < size; ++at) {
+      const void* t = std::memchr(checkBlock + at, archive::kIntegrityMagic[0], size - keep - at);
+      if (t == nullptr) break;
+      at = static_cast<size_t>(static_cast<const char*>(t) - checkBlock);
+      if (std::memcmp(checkBlock + at, archive::kIntegrityMagic, keep + 1) != 0) continue;
+      uint32_t crc = 0;
+      uint32_t files = 0;
+      if (std::fseek(ctx.payloadFile, base + static_cast<long>(at), SEEK_SET) != 0 ||
+          ReadRecord(spanStart, &crc, &files) == Record::kSound ||
+          std::fseek(ctx.payloadFile, base + static_cast<long>(size), SEEK_SET) != 0) {
+        return true;
+      }
+    }
+    held = size < keep ? size : keep;
+    std::memmove(checkBlock, checkBlock + size - held, held);
+    base += static_cast<long>(size - held);
+  }
+  return false;
 }
 
 bool Check() {
@@ -114,13 +148,18 @@ bool Check() {
   archive::WriteMarkerRecord(ctx.workBuffer.text);
   spanCrc = Crc32Update(0, ctx.workBuffer.text, archive::kRecordSize);
   uint32_t files = 0;
-  bool found = false;
   if (firstEntry < 0 || !WalkEntries(false, &files)) return false;
-  if (!CheckRecord(spanStart, files, &found)) {
+  uint32_t recordedCrc = 0;
+  uint32_t recordedFiles = 0;
+  long spanEnd = std::ftell(ctx.payloadFile);
+  Record record = ReadRecord(spanStart, &recordedCrc, &recordedFiles);
+  if (record == Record::kDamaged ||
+      (record == Record::kSound && (recordedCrc != spanCrc || recordedFiles != files)) ||
+      (record == Record::kNone && RecordFurtherOn(spanStart, spanEnd))) {
     ReportDamagedArchive();
     return false;
   }
-  if (!found) {
+  if (record == Record::kNone) {
     // An older setup file: nothing vouches for the data but that it decodes.
     if (std::fseek(ctx.payloadFile, firstEntry, SEEK_SET) != 0) {
       ReportDamagedArchive();

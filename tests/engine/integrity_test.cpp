@@ -68,6 +68,12 @@ TEST_F(EngineTest, DamagedOrCutSetupFileLeavesTheInstallationAndTheRegistryAsThe
   rows.push_back({"cut before the end entry", cut(good, endEntry)});
   rows.push_back({"cut inside the record's magic", cut(good, record + 5)});
   rows.push_back({"cut inside the record", cut(good, record + 10)});
+  // A size field cut short so that the next name starts on a 0 byte of a.txt's data: the walk
+  // ends there, and no record follows that early end, yet one further on says where it is.
+  Bytes early = good;
+  early[ends[0] + 6 + 4 + 10] = 0;
+  archive::PutLE32(&early[ends[0] + 6], archive::StoredSizeField(10));
+  rows.push_back({"a size that ends the entries early", early});
   for (const auto& [what, bytes] : rows) {
     SCOPED_TRACE(what);
     WriteSetup(bytes);

@@ -189,11 +189,10 @@ bool Check() {
 }  // namespace
 
 bool CheckPayload() {
-  SetupSurface* dialog = installContext.setupDialog;
-  dialog->ShowStatus(kIdStatus, "Checking the installation file ...");
-  // A failure has been reported, which says so on the status line.
+  // The status line says so from before the marker is looked for (RunInstall); a failure has
+  // been reported, and leaves it.
   if (!Check()) return false;
-  dialog->ShowStatus(kIdStatus, "");
+  installContext.setupDialog->ShowStatus(kIdStatus, "");
   return true;
 }
 

@@ -108,6 +108,7 @@ bool RunInstall() {
 
   // The whole setup file is read once before anything is changed: a damaged or cut download
   // must never cost the user the installation it was meant to replace.
+  ctx.setupDialog->ShowStatus(kIdStatus, "Checking the installation file ...");
   if (!FindPayload() || !CheckPayload() || !PrepareTargetDirectory()) return false;
 
   ctx.bytesConsumed = 0;

@@ -583,6 +583,7 @@ void Damaged(Env& env) {
     Install(env, run, false, dir, false);
     CheckFinished(env, run);
     ExitSetup(env, run);
+    CheckProductStarted(env, WithSlash(dir));  // and closes it: a running tsn.exe is locked
   }
   const InstalledState installed = ReadInstalledState(WithSlash(dir));
   r.Check(installed.tree.size() > 100 && !installed.links.empty() && !installed.values.empty(),

@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev gzip valgrind
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb x11-utils imagemagick osslsigncode openssl
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb x11-utils imagemagick osslsigncode openssl
 )
 
 missing=()

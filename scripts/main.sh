@@ -39,23 +39,36 @@ quiet cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/min
   -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$pack"
 quiet cmake --build "$build/win32" -j"$jobs"
 quiet cmake --build "$build/native" -j"$jobs"
+# Wine's 32-bit loader cannot run on a kernel without 32-bit support; its 64-bit loader can,
+# and then the 64-bit build of the same source is what runs.
+arch=$(source "$root/scripts/wine-env.sh" && wine_arch_here)
+wbuild=$build/win32
+if [ "$arch" = win64 ]; then
+  echo "Wine's 32-bit loader cannot start here (this kernel does not run 32-bit programs):" \
+    "building the 64-bit setup of the same source to run ..."
+  wbuild=$build/win64
+  quiet cmake -S "$root" -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DTSARIN_PACK="$pack"
+  quiet cmake --build "$wbuild" -j"$jobs"
+fi
+[ "$arch" = none ] || export WINEARCH=$arch
 
-setup=$build/win32/samples/TSARIN.EXE
+setup=$wbuild/samples/TSARIN.EXE
 if [ ! -f "$setup" ]; then
   echo "No setup file was made: the setup program (target tsarin-setup) is not part of this build." >&2
   exit 1
 fi
 echo "Setup file: $setup ($(stat -c %s "$setup") bytes)"
-echo "  $(cat "$build/win32/samples/TSARIN.pack.txt")"
+echo "  $(cat "$wbuild/samples/TSARIN.pack.txt")"
 
-e2e=$build/win32/tests/e2e
+e2e=$wbuild/tests/e2e
 prefix_of_run=""
 status=0
 
-if ! wine --version >/dev/null 2>&1; then
-  # Wine's 32-bit loader cannot run on a kernel without 32-bit support: the setup file's own
-  # install engine runs natively instead, with the desktop recorded rather than changed.
-  echo "Wine cannot start here (this kernel does not run 32-bit programs): installing the" \
+if [ "$arch" = none ]; then
+  # Without Wine, the setup file's own install engine runs natively instead, with the desktop
+  # recorded rather than changed.
+  echo "Wine cannot start here: installing the" \
     "setup file with its own engine natively (tsarin-pack extract) ..."
   target=$build/main-extract/TSarin
   rm -rf "$build/main-extract"
@@ -74,7 +87,7 @@ if ! wine --version >/dev/null 2>&1; then
   exit $status
 elif [ -n "${DISPLAY:-}" ]; then
   # A person at the screen: run the setup in a prefix of its own and let them use it.
-  prefix=$build/win32/main-prefix
+  prefix=$wbuild/main-prefix
   echo "Starting the setup on display $DISPLAY (Wine prefix $prefix) ..."
   # The classic look the dialog is drawn for: Wine's own theme paints edit fields opaque.
   "$root/scripts/wine-run.sh" "$prefix" reg add \
@@ -86,7 +99,7 @@ elif [ -n "${DISPLAY:-}" ]; then
 else
   echo "No display: the robot drives a standard install under Xvfb ..."
   if E2E_KEEP_PREFIX=1 bash "$root/tests/e2e/run-scenario.sh" standard "$e2e/tsarin-robot.exe" \
-    "$setup" "$build/win32/samples/product" "$e2e" "$root" >"$e2e/main-run.txt" 2>&1; then
+    "$setup" "$wbuild/samples/product" "$e2e" "$root" >"$e2e/main-run.txt" 2>&1; then
     echo "  $(grep -c '^  ok' "$e2e/main-run.txt") checks passed ($e2e/main-run.txt)"
   else
     status=1
@@ -144,8 +157,8 @@ if [ -n "$installed" ] && [ -z "${DISPLAY:-}" ]; then
     set +e
     # shellcheck source=wine-session.sh
     source "$root/scripts/wine-session.sh" "$prefix_of_run"
-    WINEPREFIX=$prefix_of_run timeout 300 wine "$e2e/tsarin-robot.exe" uninstall-registered \
-      "$(winpath "$setup")" "$(winpath "$build/win32/samples/product")" "$(winpath "$e2e/work")" \
+    WINEPREFIX=$prefix_of_run timeout 300 "$wine_loader" "$e2e/tsarin-robot.exe" uninstall-registered \
+      "$(winpath "$setup")" "$(winpath "$wbuild/samples/product")" "$(winpath "$e2e/work")" \
       >"$e2e/main-uninstall.txt" 2>&1
     rc=$?
     wine_session_end

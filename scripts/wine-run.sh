@@ -5,17 +5,16 @@
 set -u
 export WINEPREFIX="$1"
 shift
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=win32
+# shellcheck source=wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1
+      "$wine_loader" wineboot -i >/dev/null 2>&1
       wineserver -w
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec "$wine_loader" "$@"

@@ -4,9 +4,8 @@
 #   source scripts/wine-session.sh PREFIX
 # wine_session_end stops both again.
 wine_prefix="$1"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=win32
+# shellcheck source=wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 wine_xvfb_pid=""
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 91 140); do

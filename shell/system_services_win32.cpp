@@ -37,7 +37,7 @@ STARTUPINFOA SizedStartupInfo() {
 }
 // Passed to every program start: size 68, everything else 0.
 STARTUPINFOA startupInfo = SizedStartupInfo();
-static_assert(sizeof(STARTUPINFOA) == 68, "");
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "");
 
 typedef HRESULT(WINAPI* GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
 typedef BOOL(WINAPI* PlaySoundFn)(LPCSTR, HMODULE, DWORD);

@@ -48,7 +48,7 @@ source "$root/scripts/wine-session.sh" "$work/prefix"
 ) &
 helper=$!
 
-WINEPREFIX="$work/prefix" timeout 840 wine "$robot" "$scenario" "$(winpath "$setup")" \
+WINEPREFIX="$work/prefix" timeout 840 "$wine_loader" "$robot" "$scenario" "$(winpath "$setup")" \
   "$(winpath "$product")" "$(winpath "$work")" 2>"$work/wine-stderr.txt"
 rc=$?
 

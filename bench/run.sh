@@ -53,6 +53,11 @@ else
   echo "no mingw-w64 cross compiler: no setup stub size"
 fi
 
+# Under Wine: the decoder the setup ships against zlib built for the same target, and whole
+# installs driven by the robot with the time the check takes.
+echo
+"$root/bench/wine.sh" "$build"
+
 # Peers: NSIS installers of the sample product next to TSARIN.EXE (sizes; install times under
 # Wine where it runs).
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then

@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libdeflate-dev gzip valgrind
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 xvfb x11-utils imagemagick osslsigncode openssl
+  wine wine32:i386 wine64 libz-mingw-w64-dev xvfb x11-utils imagemagick osslsigncode openssl
 )
 
 missing=()

@@ -1,12 +1,3 @@
-# Cross-compiling for 64-bit Windows with mingw-w64 (posix threads, needed by GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Only system DLLs at run time.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# 64-bit Windows: the same source, for a machine whose kernel cannot run Wine's 32-bit loader.
+set(TSARIN_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

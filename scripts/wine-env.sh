@@ -5,7 +5,9 @@
 # 32-bit support cannot run. There the tests run a 64-bit build of the same source under
 # Wine's 64-bit loader instead: WINEARCH=win64, which the 64-bit build tree sets for its tests.
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# TSARIN_WINE_NATIVE_FIRST: DLL names (a,b,c) for which a DLL beside the program comes before
+# Wine's own, as Windows searches for DLLs that are not known DLLs.
+export WINEDLLOVERRIDES="${TSARIN_WINE_NATIVE_FIRST:+$TSARIN_WINE_NATIVE_FIRST=n,b;}winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export WINEARCH="${WINEARCH:-win32}"
 if [ "$WINEARCH" = win64 ]; then
   wine_loader=/usr/lib/wine/wine64

@@ -691,38 +691,36 @@ EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
 
 // Decodes the next symbol when fewer than 8 input bytes remain unloaded. Returns false when
 // the input ends before the symbol (and its look-ahead) is complete.
+static_assert(kMaxSymbolBits + 8 <= 56, "56 loaded bits hold any symbol and its look-ahead");
+
 bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
-  // Bytes already delivered go into the buffer first, up to 56 bits or more: the symbol then
-  // decodes at the first try unless the input buffer runs out. No read callback is made here.
-  while (work->bitCount < 56 && work->inputPos != work->inputCount) {
-    const uint64_t valid = (uint64_t{1} << work->bitCount) - 1;
-    work->bitBuffer = (work->bitBuffer & valid) | uint64_t{work->input[work->inputPos++]}
-                                                      << work->bitCount;
-    work->bitCount += 8;
-  }
   for (;;) {
+    // Bytes already delivered go into the buffer first, up to 56 bits or more: the symbol then
+    // decodes at the first try unless the input buffer runs out before.
+    if (work->bitCount < 56 && work->inputPos != work->inputCount) {
+      const uint64_t valid = (uint64_t{1} << work->bitCount) - 1;
+      work->bitBuffer = (work->bitBuffer & valid) | uint64_t{work->input[work->inputPos++]}
+                                                        << work->bitCount;
+      work->bitCount += 8;
+      continue;
+    }
     const uint32_t used = DecodeSymbol(work, work->bitBuffer, symbol);
     if (used + 8 <= work->bitCount) {
       work->bitBuffer >>= used;
       work->bitCount -= used;
       return true;
     }
-    if (work->inputPos == work->inputCount) {
-      uint32_t size = kExplodeReadSize;
-      const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
-      // The end-of-stream code's last bits may lie in the last input byte; they are valid, only
-      // the look-ahead beyond them is missing.
-      EXPLODE_CHECK(count != 0 || (symbol->length == kEndOfStreamLength && used <= work->bitCount),
-                    false);
-      if (count == 0) return true;
-      // A callback that claims more than it was offered cannot make us read past the buffer.
-      work->inputCount = count < kExplodeReadSize ? count : kExplodeReadSize;
-      work->inputPos = 0;
-    }
-    const uint64_t valid = (uint64_t{1} << work->bitCount) - 1;
-    work->bitBuffer = (work->bitBuffer & valid) | uint64_t{work->input[work->inputPos++]}
-                                                      << work->bitCount;
-    work->bitCount += 8;
+    // Incomplete with fewer than 56 bits: the input buffer is used up.
+    uint32_t size = kExplodeReadSize;
+    const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
+    // The end-of-stream code's last bits may lie in the last input byte; they are valid, only
+    // the look-ahead beyond them is missing.
+    EXPLODE_CHECK(count != 0 || (symbol->length == kEndOfStreamLength && used <= work->bitCount),
+                  false);
+    if (count == 0) return true;
+    // A callback that claims more than it was offered cannot make us read past the buffer.
+    work->inputCount = count < kExplodeReadSize ? count : kExplodeReadSize;
+    work->inputPos = 0;
   }
 }
 

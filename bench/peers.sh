@@ -2,7 +2,8 @@
 # Peers side by side: NSIS installers (Debian's nsis package: makensis with its x86 ANSI stubs)
 # of the sample product, compressed with zlib, lzma, solid lzma and bzip2, next to TSARIN.EXE:
 # the setup file's size and the stub's size, and the install time under Wine where Wine can run
-# (NSIS silently with /S; ours through the end-to-end robot's standard scenario).
+# (NSIS silently with /S, the whole run; ours from the press of Install to the success text,
+# through the end-to-end robot's timed scenario).
 #   bench/peers.sh    (BENCH_BUILD_DIR: the native tree, build/bench; STUB_BUILD_DIR: the Win32
 #                      tree, build/bench-win32)
 set -euo pipefail

@@ -2,9 +2,10 @@
 # What the user runs, measured under Wine:
 #   - the setup's own decoder, compiled as the setup program compiles it, against zlib's inflate
 #     built for the same Windows target, on the bench corpus (best of 5, in one run);
-#   - whole installs driven by the robot, from the press of Install to the success text, and
-#     the check of the setup file before them: the sample product and the 50 MB tree of the
-#     install benchmark (median of 3).
+#   - whole installs driven by the robot (its `timed` scenario), from the press of Install to
+#     the success text, and the check of the setup file alone, timed as an install into a drive
+#     that does not exist: the sample product and the 50 MB tree of the install benchmark
+#     (median of 3).
 # Wine runs the 32-bit build; where the kernel cannot run Wine's 32-bit loader, the 64-bit build
 # of the same source, and the output says so.
 #   bench/wine.sh NATIVE_BUILD    (a native Release tree; tsarin-pack and the benchmarks are

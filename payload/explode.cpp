@@ -670,9 +670,9 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
 // Fast path: with 8 or more unloaded bytes, one 64-bit little-endian load tops the buffer up
 // to 56-63 valid bits, more than the longest symbol and its look-ahead need. Slow path
 // (DecodeSlow, and every symbol of the small build): the bytes left in the input buffer are
-// loaded one at a time up to 56-63 valid bits; when the buffer runs out first, the symbol is
-// decoded again after each byte the callback delivers, until it and its look-ahead are
-// complete.
+// loaded one at a time up to 56-63 valid bits, which hold any symbol and its look-ahead; when
+// the buffer runs out first and the symbol is not complete, the callback delivers more and the
+// loading goes on.
 
 #if !TSARIN_SMALL_DECODER
 EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
@@ -689,10 +689,10 @@ EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
 
 #endif
 
-// Decodes the next symbol when fewer than 8 input bytes remain unloaded. Returns false when
-// the input ends before the symbol (and its look-ahead) is complete.
 static_assert(kMaxSymbolBits + 8 <= 56, "56 loaded bits hold any symbol and its look-ahead");
 
+// Decodes the next symbol when fewer than 8 input bytes remain unloaded. Returns false when
+// the input ends before the symbol (and its look-ahead) is complete.
 bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
   for (;;) {
     // Bytes already delivered go into the buffer first, up to 56 bits or more: the symbol then

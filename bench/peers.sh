@@ -118,7 +118,7 @@ for v in "${variants[@]}"; do
 done
 for _ in 1 2 3; do
   rm -rf "$work/prefix/drive_c/Timed"
-  "$wine_loader" "$win32/tests/e2e/tsarin-robot.exe" timed "Z:${tsarin//\//\\}" 'Z:\' 'Z:\' |
+  "$wine_loader" "$win32/tests/e2e/tsarin-robot.exe" timed "$(winpath "$tsarin")" 'Z:\' 'Z:\' |
     awk '/^timed:/ {print $6}'
 done | median | xargs printf "  %-18s %8.2f s   (from the press of Install to the success text)\n" \
   "TSARIN.EXE"

@@ -36,7 +36,6 @@ export WINEARCH=$arch WINEPREFIX=$work/prefix
 # shellcheck source=../scripts/wine-session.sh
 source "$root/scripts/wine-session.sh" "$work/prefix"
 trap 'wine_session_end; rm -rf "$work"' EXIT
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 mkdir -p "$work/corpus"
 "$native/bench/bench-explode" prepare "$work/corpus"

@@ -138,8 +138,6 @@ show_product() {
                    print "  registry: " name " = " v }' "$prefix/system.reg"
 }
 
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
 # What the install left behind, read from the prefix.
 installed=$(show_product "$prefix_of_run")
 if [ -n "$installed" ]; then

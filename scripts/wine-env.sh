@@ -16,6 +16,9 @@ else
   wine_loader=wine
 fi
 
+# A host path as Wine's drive Z: names it.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
 # Prints which build of the Windows programs Wine can run here: win32, win64 (the kernel cannot
 # run Wine's 32-bit loader, but its 64-bit one runs), or none.
 wine_arch_here() {

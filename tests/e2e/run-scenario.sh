@@ -12,8 +12,6 @@ work=$base/work/$scenario
 shots=$base/screenshots
 template=$base/template-prefix
 
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
 if [ ! -f "$setup" ]; then
   echo "no setup file at $setup" >&2
   exit 1

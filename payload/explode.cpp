@@ -616,8 +616,8 @@ EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBit
 // Decodes the symbol at the start of bits and returns how many bits it takes. Only that many
 // low bits of `bits` matter: when fewer are valid, the result is some symbol that claims more
 // bits than are valid (a prefix code cannot mistake a longer code for a shorter one).
-inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol* symbol) {
-  const uint32_t entry = work->symbolTable[bits & kSymbolMask];
+inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, uint32_t entry,
+                             Symbol* symbol) {
   uint32_t used = entry & 15;
   const uint32_t value = entry >> 6;
   if (value < kLongLiteralValue) {
@@ -667,14 +667,13 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, Symbol*
 // up and the current symbol needs more bits, one call per missing byte as a one-byte-at-a-time
 // reader would make them, so the calls do not depend on how far ahead the decoder loads.
 //
-// Fast path: with 8 or more unloaded bytes, one 64-bit little-endian load tops the buffer up
-// to 56-63 valid bits, more than the longest symbol and its look-ahead need. Slow path
-// (DecodeSlow, and every symbol of the small build): the bytes left in the input buffer are
+// Fast path (both builds): with 8 or more unloaded bytes, one 64-bit little-endian load tops
+// the buffer up to 56-63 valid bits, more than the longest symbol and its look-ahead need.
+// Slow path (DecodeSlow, and the small build's loop): the bytes left in the input buffer are
 // loaded one at a time up to 56-63 valid bits, which hold any symbol and its look-ahead; when
 // the buffer runs out first and the symbol is not complete, the callback delivers more and the
 // loading goes on.
 
-#if !TSARIN_SMALL_DECODER
 EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   uint64_t v;
@@ -687,10 +686,9 @@ EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
 #endif
 }
 
-#endif
-
 static_assert(kMaxSymbolBits + 8 <= 56, "56 loaded bits hold any symbol and its look-ahead");
 
+#if !TSARIN_SMALL_DECODER
 // Decodes the next symbol when fewer than 8 input bytes remain unloaded. Returns false when
 // the input ends before the symbol (and its look-ahead) is complete.
 bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
@@ -704,7 +702,8 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
       work->bitCount += 8;
       continue;
     }
-    const uint32_t used = DecodeSymbol(work, work->bitBuffer, symbol);
+    const uint32_t used = DecodeSymbol(work, work->bitBuffer,
+                                       work->symbolTable[work->bitBuffer & kSymbolMask], symbol);
     if (used + 8 <= work->bitCount) {
       work->bitBuffer >>= used;
       work->bitCount -= used;
@@ -724,7 +723,6 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
   }
 }
 
-#if !TSARIN_SMALL_DECODER
 // ---------------------------------------------------------------------------------------------
 // Output.
 
@@ -821,14 +819,24 @@ static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
               "a short match's 32-byte copy from the last block position fits the window");
 
 #else
-// Copies a match byte by byte, which repeats the last `distance` bytes when the match overlaps
-// itself. Returns its end.
+// Copies a match and returns its end: 8 bytes at a time when the distance lets every copy read
+// only bytes already in place, else byte by byte, which repeats the last `distance` bytes when
+// the match overlaps itself. May write up to 7 bytes past the end (the window's copy slack).
 uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
-  do {
-    *out = *(out - distance);
-    ++out;
-  } while (--length != 0);
-  return out;
+  uint8_t* const end = out + length;
+  if (distance >= 8) {
+    do {
+      uint64_t v;
+      std::memcpy(&v, out - distance, 8);
+      std::memcpy(out, &v, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    do {
+      *out = *(out - distance);
+    } while (++out != end);
+  }
+  return end;
 }
 #endif
 
@@ -1047,21 +1055,59 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
 }
 
 #else
-// The small build decodes every symbol the exact way, the slow path's: a fraction of the fast
-// loop's speed, for far less code.
+// The small build: one loop for every symbol, the bit reader's state in locals. While 8 or more
+// bytes of the input buffer are unloaded, one 64-bit load tops the buffer up to 56-63 bits;
+// then the bytes left are loaded one at a time. Bits above the count are zeros or the stream
+// bits of the next unloaded bytes, so loading those bytes again changes nothing.
 uint32_t DecodeBody(ExplodeWorkArea* work) {
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
   uint8_t* out = work->window + kBlockStart;
+  uint64_t bits = 0;
+  uint32_t bitCount = 0;
+  const uint8_t* in = work->input + work->inputPos;
+  const uint8_t* end = work->input + work->inputCount;
   for (;;) {
     if (out >= work->window + kBlockEnd) Flush(work, out);
-    Symbol symbol;
-    const bool complete = DecodeSlow(work, &symbol);
-    if (!complete || symbol.length == kEndOfStreamLength) {
-      work->outputPos = static_cast<uint32_t>(out - work->window);
-      return complete ? kEndOfStream : kDecodeFailed;
+    // The symbol's entry is looked up before the refill, which only adds bits above those it
+    // reads when 11 or more are counted.
+    uint32_t entry = work->symbolTable[bits & kSymbolMask];
+    if (end - in >= 8) {
+      const uint32_t counted = bitCount;
+      bits |= Load64LittleEndian(in) << bitCount;
+      in += (63 - bitCount) >> 3;
+      bitCount |= 56;
+      if (counted < kExplodeSymbolTableBits) entry = work->symbolTable[bits & kSymbolMask];
+    } else {
+      while (bitCount < 56 && in != end) {
+        bits |= uint64_t{*in++} << bitCount;
+        bitCount += 8;
+      }
+      entry = work->symbolTable[bits & kSymbolMask];
     }
+    Symbol symbol;
+    const uint32_t used = DecodeSymbol(work, bits, entry, &symbol);
+    if (used + 8 > bitCount) {
+      // Incomplete with fewer than 56 bits: the input buffer is used up. The end-of-stream
+      // code's last bits may lie in the last input byte; only the look-ahead is missing then.
+      uint32_t size = kExplodeReadSize;
+      const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
+      if (count == 0) {
+        work->outputPos = static_cast<uint32_t>(out - work->window);
+        return symbol.length == kEndOfStreamLength && used <= bitCount ? kEndOfStream
+                                                                       : kDecodeFailed;
+      }
+      // A callback that claims more than it was offered cannot make us read past the buffer.
+      in = work->input;
+      end = in + (count < kExplodeReadSize ? count : kExplodeReadSize);
+      continue;
+    }
+    bits >>= used;
+    bitCount -= used;
     if (symbol.length == 0) {
       *out++ = static_cast<uint8_t>(symbol.value);
+    } else if (symbol.length == kEndOfStreamLength) {
+      work->outputPos = static_cast<uint32_t>(out - work->window);
+      return kEndOfStream;
     } else {
       out = CopyMatch(out, symbol.length, symbol.value);
     }

@@ -517,7 +517,7 @@ void BuildLiteralEntries(ExplodeWorkArea* work) {
     const uint32_t n = kLiteralBits[s];
     const uint32_t canonical = next[n]++;
     uint32_t v = 0;
-    for (uint32_t bit = 0; bit < n; ++bit) v |= ((~canonical >> bit) & 1) << (n - 1 - bit);
+    for (uint32_t bit = 0; bit < n; ++bit) v = v << 1 | ((~canonical >> bit) & 1);
     if (n <= kDirectLiteralBits) {
       FillEntries(table, 1u << kExplodeSymbolTableBits, v << 1, n + 1, SymbolEntry(n + 1, s));
       continue;
@@ -534,10 +534,12 @@ void BuildLiteralEntries(ExplodeWorkArea* work) {
   }
 }
 
-// Fills every entry: both codes after the flag are complete, so no index is left out.
+// Fills every entry: both codes after the flag are complete, so no index is left out. The
+// table is cleared first, as mode 1's literal entries are made on a clear table.
 void BuildTables(ExplodeWorkArea* work) {
   uint16_t* const table = work->symbolTable;
   const uint32_t size = 1u << kExplodeSymbolTableBits;
+  std::memset(table, 0, sizeof work->symbolTable);
   for (uint32_t i = 0; i < 16; ++i) {
     const uint32_t head = 1 + kLengthBits[i];
     const uint32_t code = 1u | uint32_t{kLengthCodes[i]} << 1;
@@ -554,7 +556,6 @@ void BuildTables(ExplodeWorkArea* work) {
   if (work->literalMode == 0) {
     for (uint32_t b = 0; b < 256; ++b) FillEntries(table, size, b << 1, 9, SymbolEntry(9, b));
   } else {
-    for (uint32_t i = 0; i < size; i += 2) table[i] = 0;
     BuildLiteralEntries(work);
   }
   for (uint32_t i = 0; i < 64; ++i) {
@@ -613,10 +614,13 @@ EXPLODE_ALWAYS_INLINE uint32_t LowDistanceBits(uint32_t length, uint32_t dictBit
   return length == 2 ? 2 : dictBits;
 }
 
-// Decodes the symbol at the start of bits and returns how many bits it takes. Only that many
-// low bits of `bits` matter: when fewer are valid, the result is some symbol that claims more
-// bits than are valid (a prefix code cannot mistake a longer code for a shorter one).
-inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, uint32_t entry,
+// Decodes the symbol at the start of bits, whose table entry is given, and returns how many
+// bits it takes. Only that many low bits of `bits` matter: when fewer are valid, the result is
+// some symbol that claims more bits than are valid (a prefix code cannot mistake a longer code
+// for a shorter one). The low 32 bits of the buffer hold any symbol, and shifts of 32-bit
+// values are single instructions on 32-bit processors too.
+static_assert(kMaxSymbolBits <= 32, "a symbol fits 32 bits");
+inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint32_t bits, uint32_t entry,
                              Symbol* symbol) {
   uint32_t used = entry & 15;
   const uint32_t value = entry >> 6;
@@ -634,7 +638,7 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, uint32_
   uint32_t length = value - kMatchValue;
   if (value >= kMatchExtraValue) {
     const uint32_t extraBits = value - kMatchExtraValue;
-    const uint32_t extra = static_cast<uint32_t>(bits >> used) & ((1u << extraBits) - 1);
+    const uint32_t extra = (bits >> used) & ((1u << extraBits) - 1);
     length = (1u << extraBits) + kExtraLengthOffset + extra;
     used += extraBits;
     if (length == kEndOfStreamLength) {
@@ -645,7 +649,7 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint64_t bits, uint32_
   const uint32_t code = work->distanceTable[(bits >> used) & 0xFF];
   used += code & 15;
   const uint32_t lowBits = LowDistanceBits(length, work->dictBits);
-  const uint32_t low = static_cast<uint32_t>(bits >> used) & ((1u << lowBits) - 1);
+  const uint32_t low = (bits >> used) & ((1u << lowBits) - 1);
   symbol->length = length;
   symbol->value = ((code >> 6) << lowBits) + low + 1;
   return used + lowBits;
@@ -702,7 +706,7 @@ bool DecodeSlow(ExplodeWorkArea* work, Symbol* symbol) {
       work->bitCount += 8;
       continue;
     }
-    const uint32_t used = DecodeSymbol(work, work->bitBuffer,
+    const uint32_t used = DecodeSymbol(work, static_cast<uint32_t>(work->bitBuffer),
                                        work->symbolTable[work->bitBuffer & kSymbolMask], symbol);
     if (used + 8 <= work->bitCount) {
       work->bitBuffer >>= used;
@@ -824,18 +828,13 @@ static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
 // the match overlaps itself. May write up to 7 bytes past the end (the window's copy slack).
 uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   uint8_t* const end = out + length;
-  if (distance >= 8) {
-    do {
-      uint64_t v;
-      std::memcpy(&v, out - distance, 8);
-      std::memcpy(out, &v, 8);
-      out += 8;
-    } while (out < end);
-  } else {
-    do {
-      *out = *(out - distance);
-    } while (++out != end);
-  }
+  const uint32_t step = distance >= 8 ? 8 : 1;
+  do {
+    uint64_t v;
+    std::memcpy(&v, out - distance, 8);
+    std::memcpy(out, &v, 8);
+    out += step;
+  } while (out < end);
   return end;
 }
 #endif
@@ -1015,8 +1014,7 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   std::memset(work->window + kHistoryStart, 0, kBlockStart - kHistoryStart);
   const RunFastFn runFast = ChooseFastLoop();
   uint8_t* const blockEnd = work->window + kBlockEnd;
-  Cursor cursor{work->bitBuffer, work->bitCount, work->input + work->inputPos,
-                work->window + kBlockStart};
+  Cursor cursor{0, 0, work->input + work->inputPos, work->window + kBlockStart};
   for (;;) {
     if (cursor.out >= blockEnd) Flush(work, cursor.out);
     const uint32_t inputCount = work->inputCount;
@@ -1066,17 +1064,17 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
   uint32_t bitCount = 0;
   const uint8_t* in = work->input + work->inputPos;
   const uint8_t* end = work->input + work->inputCount;
+  uint32_t stop = kEndOfStream;
   for (;;) {
     if (out >= work->window + kBlockEnd) Flush(work, out);
     // The symbol's entry is looked up before the refill, which only adds bits above those it
-    // reads when 11 or more are counted.
+    // reads when 11 or more are counted. With fewer (the callback has just delivered more),
+    // the bytes are loaded one at a time and the entry looked up after them.
     uint32_t entry = work->symbolTable[bits & kSymbolMask];
-    if (end - in >= 8) {
-      const uint32_t counted = bitCount;
+    if (end - in >= 8 && bitCount >= kExplodeSymbolTableBits) {
       bits |= Load64LittleEndian(in) << bitCount;
       in += (63 - bitCount) >> 3;
       bitCount |= 56;
-      if (counted < kExplodeSymbolTableBits) entry = work->symbolTable[bits & kSymbolMask];
     } else {
       while (bitCount < 56 && in != end) {
         bits |= uint64_t{*in++} << bitCount;
@@ -1085,33 +1083,35 @@ uint32_t DecodeBody(ExplodeWorkArea* work) {
       entry = work->symbolTable[bits & kSymbolMask];
     }
     Symbol symbol;
-    const uint32_t used = DecodeSymbol(work, bits, entry, &symbol);
+    const uint32_t used = DecodeSymbol(work, static_cast<uint32_t>(bits), entry, &symbol);
     if (used + 8 > bitCount) {
       // Incomplete with fewer than 56 bits: the input buffer is used up. The end-of-stream
       // code's last bits may lie in the last input byte; only the look-ahead is missing then.
       uint32_t size = kExplodeReadSize;
       const uint32_t count = work->read(reinterpret_cast<char*>(work->input), &size, work->param);
-      if (count == 0) {
-        work->outputPos = static_cast<uint32_t>(out - work->window);
-        return symbol.length == kEndOfStreamLength && used <= bitCount ? kEndOfStream
-                                                                       : kDecodeFailed;
+      if (count != 0) {
+        // A callback that claims more than it was offered cannot make us read past the buffer.
+        in = work->input;
+        end = in + (count < kExplodeReadSize ? count : kExplodeReadSize);
+        continue;
       }
-      // A callback that claims more than it was offered cannot make us read past the buffer.
-      in = work->input;
-      end = in + (count < kExplodeReadSize ? count : kExplodeReadSize);
-      continue;
+      if (symbol.length != kEndOfStreamLength || used > bitCount) {
+        stop = kDecodeFailed;
+        break;
+      }
     }
     bits >>= used;
     bitCount -= used;
     if (symbol.length == 0) {
       *out++ = static_cast<uint8_t>(symbol.value);
     } else if (symbol.length == kEndOfStreamLength) {
-      work->outputPos = static_cast<uint32_t>(out - work->window);
-      return kEndOfStream;
+      break;
     } else {
       out = CopyMatch(out, symbol.length, symbol.value);
     }
   }
+  work->outputPos = static_cast<uint32_t>(out - work->window);
+  return stop;
 }
 #endif
 
@@ -1131,8 +1131,6 @@ int32_t ExplodeStream(ExplodeReadFn read, ExplodeWriteFn write, ExplodeWorkArea*
 
   work->literalMode = work->input[0];
   work->dictBits = work->input[1];
-  work->bitBuffer = 0;
-  work->bitCount = 0;
   work->inputPos = 2;
 
   EXPLODE_CHECK(work->dictBits >= 4 && work->dictBits <= 6, kExplodeBadDictionary);

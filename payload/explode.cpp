@@ -823,9 +823,11 @@ static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
               "a short match's 32-byte copy from the last block position fits the window");
 
 #else
-// Copies a match and returns its end: 8 bytes at a time when the distance lets every copy read
-// only bytes already in place, else byte by byte, which repeats the last `distance` bytes when
-// the match overlaps itself. May write up to 7 bytes past the end (the window's copy slack).
+// Copies a match and returns its end, in 8-byte copies. With a distance of 8 or more each copy
+// reads only bytes already in place and the next one starts 8 bytes on; with a shorter one only
+// a copy's first byte is final and the next starts 1 byte on, which repeats the last `distance`
+// bytes as a byte-by-byte copy would. May write up to 7 bytes past the end (the window's copy
+// slack).
 uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   uint8_t* const end = out + length;
   const uint32_t step = distance >= 8 ? 8 : 1;

@@ -46,19 +46,23 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 //     0-255  a literal byte (mode 0: flag and 8 plain bits; mode 1: flag and a literal code of
 //            up to 10 bits)
 //   256-551  a literal code longer than 10 bits: value - 256 is the first entry of its 8-entry
-//            group in the long-literal table, which the next 3 bits index
+//            group in the long-literal table, which the 3 bits after the first 11 index
 //   576-615  a match of length value - 576, extra bits included (length codes whose code and
 //            extra bits fit in the 10 bits after the flag: lengths 2-39)
 //   768-776  a match whose value - 768 extra bits are still to be read (length codes 12-15)
-// A long-literal entry holds the code bits left after the first 10 in bits 0-3 and the byte in
-// bits 6-13. The distance table is looked up with the next 8 bits: bits 0-3 the distance
-// code's bit length, bits 6-11 its index. In all three tables bits 4-5 are zero, so the low 6
-// bits of an entry are the number of bits it accounts for.
+// A long-literal group's entry counts the whole code when all codes of the group have one
+// length (36 of the 37 groups), so the literal's length is known before its byte is looked up.
+// The one group whose codes differ in length (three of 12 bits, two of 13) counts the first 11
+// bits only and sets bit 4 (kMixedGroup). A long-literal entry holds the code bits left after
+// the first 10 in bits 0-3 and the byte in bits 6-13. The distance table is looked up with the
+// next 8 bits: bits 0-3 the distance code's bit length, bits 6-11 its index.
 
 constexpr uint32_t kSymbolMask = (1u << kExplodeSymbolTableBits) - 1;
 constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bits after the flag
 constexpr uint32_t kLongLiteralGroupBits = 3;
-constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralEntries >> kLongLiteralGroupBits;
+constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralGroups;
+constexpr uint32_t kLongLiteralIndexMask = kExplodeLongLiteralEntries - 1;
+constexpr uint32_t kMixedGroup = 16;
 
 constexpr uint32_t kLongLiteralValue = 256;
 constexpr uint32_t kMatchValue = 576;
@@ -79,8 +83,11 @@ static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kExplodeSymbolTableBi
 static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 <
                   kMatchExtraValue,
               "resolved match lengths stay below the match-extra values");
-static_assert(kLongLiteralValue + kExplodeLongLiteralEntries <= kMatchValue,
+static_assert(kLongLiteralValue + (kLongLiteralGroups << kLongLiteralGroupBits) <= kMatchValue,
               "long-literal values stay below the match values");
+static_assert((kExplodeLongLiteralEntries & kLongLiteralIndexMask) == 0 &&
+                  kLongLiteralGroups << kLongLiteralGroupBits <= kExplodeLongLiteralEntries,
+              "the long-literal table is a power of two that holds every group");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
 // The fast loop's tables (not in builds optimised for size, where their 130 KB would outweigh
@@ -460,7 +467,7 @@ struct LongLiterals {
 
   constexpr LongLiterals() {
     uint32_t groups = 0;
-    bool filled[kExplodeLongLiteralEntries] = {};
+    bool filled[kLongLiteralGroups << kLongLiteralGroupBits] = {};
     for (uint32_t s = 0; s < 256; ++s) {
       const uint32_t n = kLiteralBits[s];
       if (n <= kDirectLiteralBits) continue;
@@ -522,12 +529,14 @@ void BuildLiteralEntries(ExplodeWorkArea* work) {
       FillEntries(table, 1u << kExplodeSymbolTableBits, v << 1, n + 1, SymbolEntry(n + 1, s));
       continue;
     }
+    const uint32_t rest = n - kDirectLiteralBits;
     uint16_t& head = table[(v & ((1u << kDirectLiteralBits) - 1)) << 1];
     if (head == 0) {
-      head = SymbolEntry(kExplodeSymbolTableBits,
+      head = SymbolEntry(kExplodeSymbolTableBits + rest,
                          kLongLiteralValue + (groups++ << kLongLiteralGroupBits));
+    } else if ((head & 15) != kExplodeSymbolTableBits + rest) {
+      head = static_cast<uint16_t>((head & ~15u) | kMixedGroup | kExplodeSymbolTableBits);
     }
-    const uint32_t rest = n - kDirectLiteralBits;
     FillEntries(work->longLiteralTable + ((head >> 6) - kLongLiteralValue),
                 1u << kLongLiteralGroupBits, v >> kDirectLiteralBits, rest,
                 static_cast<uint16_t>(rest | s << 6));
@@ -535,11 +544,13 @@ void BuildLiteralEntries(ExplodeWorkArea* work) {
 }
 
 // Fills every entry: both codes after the flag are complete, so no index is left out. The
-// table is cleared first, as mode 1's literal entries are made on a clear table.
+// table is cleared first, as mode 1's literal entries are made on a clear table, and so is the
+// long-literal table, whose unused entries every direct literal reads (DecodeSymbol).
 void BuildTables(ExplodeWorkArea* work) {
   uint16_t* const table = work->symbolTable;
   const uint32_t size = 1u << kExplodeSymbolTableBits;
   std::memset(table, 0, sizeof work->symbolTable);
+  std::memset(work->longLiteralTable, 0, sizeof work->longLiteralTable);
   for (uint32_t i = 0; i < 16; ++i) {
     const uint32_t head = 1 + kLengthBits[i];
     const uint32_t code = 1u | uint32_t{kLengthCodes[i]} << 1;
@@ -624,16 +635,23 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint32_t bits, uint32_
                              Symbol* symbol) {
   uint32_t used = entry & 15;
   const uint32_t value = entry >> 6;
-  if (value < kLongLiteralValue) {
-    symbol->length = 0;
-    symbol->value = value;
-    return used;
-  }
   if (value < kMatchValue) {
-    const uint32_t rest = work->longLiteralTable[value - kLongLiteralValue + ((bits >> used) & 7)];
+    // Any literal. Whether the next one has a long code is a coin toss on executables, so the
+    // byte is chosen without a branch: every literal reads the long-literal entry its value
+    // and the next bits point to (any entry, for a short code), and a mask keeps the value or
+    // takes that entry's byte. The mask is hidden from the compiler, which would otherwise
+    // branch on it again.
+    const uint32_t second = work->longLiteralTable[(value - kLongLiteralValue +
+                                                    ((bits >> kExplodeSymbolTableBits) & 7)) &
+                                                   kLongLiteralIndexMask];
+    uint32_t longCode = 0u - static_cast<uint32_t>(value >= kLongLiteralValue);
+#if defined(__GNUC__)
+    __asm__("" : "+r"(longCode));
+#endif
     symbol->length = 0;
-    symbol->value = rest >> 6;
-    return used + (rest & 15);
+    symbol->value = value ^ ((value ^ (second >> 6)) & longCode);
+    if (entry & kMixedGroup) used += second & 15;
+    return used;
   }
   uint32_t length = value - kMatchValue;
   if (value >= kMatchExtraValue) {
@@ -679,7 +697,10 @@ inline uint32_t DecodeSymbol(const ExplodeWorkArea* work, uint32_t bits, uint32_
 // loading goes on.
 
 EXPLODE_ALWAYS_INLINE uint64_t Load64LittleEndian(const uint8_t* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && defined(__GNUC__)
+  typedef uint64_t __attribute__((may_alias, aligned(1))) Unaligned64;
+  return *reinterpret_cast<const Unaligned64*>(p);
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   uint64_t v;
   std::memcpy(&v, p, sizeof(v));
   return v;
@@ -832,9 +853,14 @@ uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   uint8_t* const end = out + length;
   const uint32_t step = distance >= 8 ? 8 : 1;
   do {
-    uint64_t v;
-    std::memcpy(&v, out - distance, 8);
-    std::memcpy(out, &v, 8);
+    // A word at a time (two words on 32-bit processors). With a short distance the second
+    // word may read bytes the first has just written; that changes only bytes which the next
+    // copies write again.
+    for (uint32_t i = 0; i < 8; i += sizeof(uintptr_t)) {
+      uintptr_t v;
+      std::memcpy(&v, out - distance + i, sizeof v);
+      std::memcpy(out + i, &v, sizeof v);
+    }
     out += step;
   } while (out < end);
   return end;

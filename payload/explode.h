@@ -31,12 +31,15 @@ constexpr uint32_t kExplodeMaxMatch = 518;
 // longer than 32 bytes (shorter ones stay further inside the window).
 constexpr uint32_t kExplodeCopySlack = 16;
 // The symbol table is looked up with the next 11 stream bits: the flag bit and up to 10 code
-// bits. The 37 literal codes longer than 10 bits are finished in 8-entry long-literal groups.
+// bits. The literal codes longer than 10 bits are finished in 37 groups of 8 long-literal
+// entries; the long-literal table is a power of two larger, so that every literal's index into
+// it, taken modulo its size, lands inside.
 // (Builds not optimised for size decode the bulk of a stream with constant tables instead,
 // one lookup per literal or short match; these serve the exact path near the end of the
 // input.)
 constexpr uint32_t kExplodeSymbolTableBits = 11;
-constexpr uint32_t kExplodeLongLiteralEntries = 37 * 8;
+constexpr uint32_t kExplodeLongLiteralGroups = 37;
+constexpr uint32_t kExplodeLongLiteralEntries = 512;
 
 // The decoder's whole state for one call. The caller supplies the memory; its contents
 // between calls do not matter.

@@ -844,25 +844,45 @@ static_assert(2 * kExplodeBlockSize - 1 + 32 <= sizeof(ExplodeWorkArea::window),
               "a short match's 32-byte copy from the last block position fits the window");
 
 #else
-// Copies a match and returns its end, in 8-byte copies. With a distance of 8 or more each copy
-// reads only bytes already in place and the next one starts 8 bytes on; with a shorter one only
-// a copy's first byte is final and the next starts 1 byte on, which repeats the last `distance`
-// bytes as a byte-by-byte copy would. May write up to 7 bytes past the end (the window's copy
-// slack).
+// Whole periods of a distance d (1-7) that fit in 8 bytes.
+constexpr uint8_t kWholePeriodsIn8[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+constexpr bool WholePeriodsAgree() {
+  for (uint32_t d = 1; d < 8; ++d) {
+    if (kWholePeriodsIn8[d] != 8 / d * d) return false;
+  }
+  return true;
+}
+static_assert(WholePeriodsAgree(), "the table holds the largest multiples of d up to 8");
+
+// Copies a match and returns its end. With a distance of 8 or more, in 8-byte copies that read
+// only bytes already in place. With a shorter one the output repeats every `distance` bytes:
+// its first 8 bytes are copied one at a time and then stored again and again, each time a whole
+// number of periods on. Loading bytes that were stored a moment ago by stores of another size
+// stalls the processor until they are written, which a copy overlapping its own output would do
+// at every step. May write up to 7 bytes past the end (the window's copy slack).
 uint8_t* CopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
   uint8_t* const end = out + length;
-  const uint32_t step = distance >= 8 ? 8 : 1;
-  do {
-    // A word at a time (two words on 32-bit processors). With a short distance the second
-    // word may read bytes the first has just written; that changes only bytes which the next
-    // copies write again.
-    for (uint32_t i = 0; i < 8; i += sizeof(uintptr_t)) {
-      uintptr_t v;
-      std::memcpy(&v, out - distance + i, sizeof v);
-      std::memcpy(out + i, &v, sizeof v);
-    }
-    out += step;
-  } while (out < end);
+  if (distance >= 8) {
+    do {
+      // A word at a time: two words on 32-bit processors.
+      for (uint32_t i = 0; i < 8; i += sizeof(uintptr_t)) {
+        uintptr_t v;
+        std::memcpy(&v, out - distance + i, sizeof v);
+        std::memcpy(out + i, &v, sizeof v);
+      }
+      out += 8;
+    } while (out < end);
+    return end;
+  }
+  for (uint32_t i = 0; i < 8; ++i) out[i] = (out - distance)[i];
+  uint32_t low, high;
+  std::memcpy(&low, out, 4);
+  std::memcpy(&high, out + 4, 4);
+  const uint32_t step = kWholePeriodsIn8[distance];
+  for (out += step; out < end; out += step) {
+    std::memcpy(out, &low, 4);
+    std::memcpy(out + 4, &high, 4);
+  }
   return end;
 }
 #endif

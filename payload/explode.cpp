@@ -60,7 +60,6 @@ static_assert(LengthBasesFollowExtraBits(), "length bases with extra bits are 2^
 constexpr uint32_t kSymbolMask = (1u << kExplodeSymbolTableBits) - 1;
 constexpr uint32_t kDirectLiteralBits = kExplodeSymbolTableBits - 1;  // code bits after the flag
 constexpr uint32_t kLongLiteralGroupBits = 3;
-constexpr uint32_t kLongLiteralGroups = kExplodeLongLiteralGroups;
 constexpr uint32_t kLongLiteralIndexMask = kExplodeLongLiteralEntries - 1;
 constexpr uint32_t kMixedGroup = 16;
 
@@ -83,10 +82,11 @@ static_assert(1 + kLengthBits[15] + kLengthExtraBits[15] > kExplodeSymbolTableBi
 static_assert(kMatchValue + kLengthBase[11] + (1u << kLengthExtraBits[11]) - 1 + 2 <
                   kMatchExtraValue,
               "resolved match lengths stay below the match-extra values");
-static_assert(kLongLiteralValue + (kLongLiteralGroups << kLongLiteralGroupBits) <= kMatchValue,
+static_assert(kLongLiteralValue + (kExplodeLongLiteralGroups << kLongLiteralGroupBits) <=
+                  kMatchValue,
               "long-literal values stay below the match values");
 static_assert((kExplodeLongLiteralEntries & kLongLiteralIndexMask) == 0 &&
-                  kLongLiteralGroups << kLongLiteralGroupBits <= kExplodeLongLiteralEntries,
+                  kExplodeLongLiteralGroups << kLongLiteralGroupBits <= kExplodeLongLiteralEntries,
               "the long-literal table is a power of two that holds every group");
 static_assert(kMatchExtraValue + 8 < 1u << 10, "match-extra values fit the entry");
 
@@ -462,12 +462,12 @@ constexpr CodedDistances kCodedDistances;
 // made at compile time only, proves that the codes need no more groups than the table holds
 // and fill every entry of them exactly once.
 struct LongLiterals {
-  uint16_t prefix[kLongLiteralGroups] = {};
+  uint16_t prefix[kExplodeLongLiteralGroups] = {};
   bool ok = true;
 
   constexpr LongLiterals() {
     uint32_t groups = 0;
-    bool filled[kLongLiteralGroups << kLongLiteralGroupBits] = {};
+    bool filled[kExplodeLongLiteralGroups << kLongLiteralGroupBits] = {};
     for (uint32_t s = 0; s < 256; ++s) {
       const uint32_t n = kLiteralBits[s];
       if (n <= kDirectLiteralBits) continue;
@@ -476,7 +476,7 @@ struct LongLiterals {
       uint32_t g = 0;
       while (g < groups && prefix[g] != first) ++g;
       if (g == groups) {
-        if (groups == kLongLiteralGroups) {
+        if (groups == kExplodeLongLiteralGroups) {
           ok = false;
           return;
         }
@@ -491,7 +491,7 @@ struct LongLiterals {
         filled[at] = true;
       }
     }
-    if (groups != kLongLiteralGroups) ok = false;
+    if (groups != kExplodeLongLiteralGroups) ok = false;
     for (bool f : filled) ok = ok && f;
   }
 };

@@ -6,8 +6,7 @@
 // latter is steadier on a busy machine). The goal is a ratio of at most 1.5.
 //
 // The engine runs exactly as the setup program does, through the recording stand-ins of the
-// dialog and the desktop, into a temporary directory mapped as drive B:. It also counts the
-// allocations made from the search for the marker to the end entry.
+// dialog and the desktop, into a temporary directory mapped as drive B:.
 //   bench-install [megabytes]     (default 50)
 //   bench-install tree DIR [megabytes]    writes only the product tree into DIR
 #include <spawn.h>
@@ -35,8 +34,6 @@
 #include "setup/install_engine.h"
 #include "setup/recording_seams.h"
 #include "shell/fs_platform.h"
-#include "tests/engine/allocation_counter.h"
-#include "tests/engine/counting_seams.h"
 #include "tools/pack_build.h"
 #include "tools/pack_io.h"
 #include "tools/pack_read.h"
@@ -230,13 +227,12 @@ Timing TimeCopy(const std::string& from, const std::string& to) {
 
 struct EngineRun {
   Timing timing;
-  alloccount::Counts allocations;
 };
 
 EngineRun TimeEngine(const std::string& setupPath, const std::string& directory) {
-  CountingSurface surface;
-  UncountedDesktop desktop;
-  surface.inner.directory = directory;
+  RecordingSurface surface;
+  RecordingDesktop desktop;
+  surface.directory = directory;
   ResetInstallContext(&surface, &desktop, setupPath.c_str());
   EngineRun run;
   double cpu = OwnCpuSeconds();
@@ -244,10 +240,9 @@ EngineRun TimeEngine(const std::string& setupPath, const std::string& directory)
   OnInstall();
   run.timing.wall = Seconds(start);
   run.timing.cpu = OwnCpuSeconds() - cpu;
-  run.allocations = alloccount::Get();
-  if (surface.inner.status != "Installation was successful.") {
-    for (const std::string& message : surface.inner.messages) Fail(message);
-    Fail("the install failed: " + surface.inner.status);
+  if (surface.status != "Installation was successful.") {
+    for (const std::string& message : surface.messages) Fail(message);
+    Fail("the install failed: " + surface.status);
     run.timing = Timing();
   }
   return run;
@@ -256,7 +251,7 @@ EngineRun TimeEngine(const std::string& setupPath, const std::string& directory)
 // The check of the whole setup file that starts every install, alone.
 Timing TimeCheck(const std::string& setupPath) {
   RecordingSurface surface;
-  UncountedDesktop desktop;
+  RecordingDesktop desktop;
   ResetInstallContext(&surface, &desktop, setupPath.c_str());
   double cpu = OwnCpuSeconds();
   auto start = Clock::now();
@@ -339,7 +334,6 @@ int Run(const fs::path& temp, size_t megabytes) {
   const std::string target = std::string(1, kDrive) + ":\\installed";
 
   Timing bestEngine, bestDecode, bestCopy, bestBaseline, bestCheck;
-  alloccount::Counts allocations;
   for (int repetition = 0; repetition < 3; ++repetition) {
     std::error_code ec;
     fs::remove_all(temp / "installed", ec);
@@ -348,7 +342,6 @@ int Run(const fs::path& temp, size_t megabytes) {
 
     EngineRun engine = TimeEngine(setupPath, target);
     if (engine.timing.wall < 0) return 1;
-    allocations = engine.allocations;
     Timing check = TimeCheck(setupPath);
     if (check.wall < 0) return 1;
     KeepBest(&bestCheck, check);
@@ -384,14 +377,6 @@ int Run(const fs::path& temp, size_t megabytes) {
               bestCheck.cpu);
   std::printf("  check / install without it %7.3f (wall)   goal: at most 0.10\n",
               bestCheck.wall / (bestEngine.wall - bestCheck.wall));
-  if (alloccount::Available()) {
-    std::printf(
-        "  allocations from the marker search to the end entry: %llu (%llu bytes, "
-        "largest %llu) for %zu files opened\n",
-        static_cast<unsigned long long>(allocations.count),
-        static_cast<unsigned long long>(allocations.bytes),
-        static_cast<unsigned long long>(allocations.largest), files + 1);
-  }
   return 0;
 }
 

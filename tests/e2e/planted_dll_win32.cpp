@@ -7,17 +7,12 @@
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   char line[MAX_PATH + 64] = PLANTED_NAME " loaded into ";
-  size_t used = std::strlen(line);
-  DWORD length = GetModuleFileNameA(nullptr, line + used, MAX_PATH);
-  used += length;
-  line[used++] = '\r';
-  line[used++] = '\n';
+  const size_t used = std::strlen(line);
+  std::strcpy(line + used + GetModuleFileNameA(nullptr, line + used, MAX_PATH), "\r\n");
   HANDLE log = CreateFileA("C:\\planted-dlls.log", FILE_APPEND_DATA,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
-  if (log != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(log, line, static_cast<DWORD>(used), &written, nullptr);
-    CloseHandle(log);
-  }
+  DWORD written = 0;
+  WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  CloseHandle(log);
   return TRUE;
 }

@@ -8,24 +8,16 @@
 # E2E_DIR/work/SCENARIO for a look.
 set -u
 scenario=$1 robot=$2 setup=$3 product=$4 base=$5 root=$6
-work=$base/work/$scenario
-shots=$base/screenshots
-template=$base/template-prefix
+work=$base/work/$scenario shots=$base/screenshots template=$base/template-prefix
 
-if [ ! -f "$setup" ]; then
-  echo "no setup file at $setup" >&2
-  exit 1
-fi
-rm -rf "$work"
+[ -f "$setup" ] || { echo "no setup file at $setup" >&2; exit 1; }
+rm -rf "$work" "$shots/$scenario"-*.png
 mkdir -p "$work/requests" "$shots"
-rm -f "$shots/$scenario"-*.png
 
 # One template prefix per build tree, made once; each scenario gets a fresh copy.
 (
   flock 9
-  if [ ! -f "$template/system.reg" ]; then
-    "$root/scripts/wine-run.sh" "$template" cmd /c exit 0 >/dev/null 2>&1
-  fi
+  [ -f "$template/system.reg" ] || "$root/scripts/wine-run.sh" "$template" cmd /c exit 0 >/dev/null 2>&1
   WINEPREFIX=$template wineserver -w
 ) 9>"$template.copy-lock"
 cp -a "$template" "$work/prefix"
@@ -33,25 +25,21 @@ cp -a "$template" "$work/prefix"
 # shellcheck source=../../scripts/wine-session.sh
 source "$root/scripts/wine-session.sh" "$work/prefix"
 
-(
-  while :; do
-    for req in "$work"/requests/*.shot; do
-      [ -e "$req" ] || continue
-      name=$(basename "$req" .shot)
-      import -window root "$shots/$scenario-$name.png" >/dev/null 2>&1 || true
-      mv "$req" "$work/requests/$name.done"
-    done
-    sleep 0.2
+while :; do
+  for req in "$work"/requests/*.shot; do
+    [ -e "$req" ] || continue
+    import -window root "$shots/$scenario-$(basename "$req" .shot).png" >/dev/null 2>&1
+    mv "$req" "${req%.shot}.done"
   done
-) &
+  sleep 0.2
+done &
 helper=$!
 
 WINEPREFIX="$work/prefix" timeout 840 "$wine_loader" "$robot" "$scenario" "$(winpath "$setup")" \
   "$(winpath "$product")" "$(winpath "$work")" 2>"$work/wine-stderr.txt"
 rc=$?
 
-kill "$helper" 2>/dev/null
-wait "$helper" 2>/dev/null
+kill "$helper" 2>/dev/null && wait "$helper" 2>/dev/null
 wine_session_end
 if [ $rc -eq 0 ] && [ -z "${E2E_KEEP_PREFIX:-}" ]; then
   rm -rf "$work/prefix"

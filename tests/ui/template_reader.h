@@ -1,122 +1,64 @@
-// Reads dialog templates back for the tests: the classic layout (DLGTEMPLATE and
-// DLGITEMTEMPLATE) and the extended one (DLGTEMPLATEEX), as the platform's dialog manager
-// reads them, items from DWORD boundaries. Every read is bounds-checked; a template that ends
-// early fails the parse.
+// Reads a dialog template back as the platform's dialog manager does: the classic layout
+// (DLGTEMPLATE, DLGITEMTEMPLATE) or the extended one (DLGTEMPLATEEX), items from DWORD
+// boundaries, every read bounds-checked. Each part becomes one line of text, so that a test
+// compares a template with a table of lines:
+//   dialog  "[ex ]STYLE EXSTYLE x,y,cx,cy menu|class|title[ font POINTS[,WEIGHT,ITALIC,SET] FACE]"
+//   item    "ID CLASS STYLE EXSTYLE x,y,cx,cy TITLE"
+// Styles in hex, an ordinal name as "#N"; a help id or creation data that is not zero is
+// appended as " help=N" or " extra=N". Returns the bytes used, 0 when the template ends early.
 #ifndef TSARIN_TESTS_UI_TEMPLATE_READER_H
 #define TSARIN_TESTS_UI_TEMPLATE_READER_H
 
-#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-// Names (menu, class, title) read back as text: "" for none, "#128" for an ordinal; UTF-16
-// narrowed, characters above 0x7F become '?'.
-struct TemplateItem {
-  uint32_t helpId = 0, exStyle = 0, style = 0;
-  int16_t x = 0, y = 0, cx = 0, cy = 0;
-  uint32_t id = 0;  // 16 bits in the classic layout, 32 in the extended one
-  std::string windowClass, title;
-  uint16_t extraSize = 0;
-};
-
-struct TemplateDialog {
-  bool extended = false;
-  uint32_t helpId = 0, exStyle = 0, style = 0;
-  uint16_t itemCount = 0;
-  int16_t x = 0, y = 0, cx = 0, cy = 0;
-  std::string menu, windowClass, title;
-  bool hasFont = false;
-  uint16_t pointSize = 0, weight = 0;
-  uint8_t italic = 0, charset = 0;
-  std::string face;
-  std::vector<TemplateItem> items;
-  size_t size = 0;  // bytes used, through the end of the last item
-};
-
-class TemplateReader {
- public:
-  TemplateReader(const void* data, size_t size)
-      : data_(static_cast<const uint8_t*>(data)), size_(size) {}
-
-  bool Parse(TemplateDialog* d) {
-    d->extended =
-        size_ >= 4 && data_[0] == 1 && data_[1] == 0 && data_[2] == 0xFF && data_[3] == 0xFF;
-    ReadStyles(d->extended, &d->helpId, &d->exStyle, &d->style);
-    d->itemCount = Read16();
-    ReadBox(&d->x, &d->y, &d->cx, &d->cy);
-    d->menu = ReadName();
-    d->windowClass = ReadName();
-    d->title = ReadName();
-    if (d->style & 0x40) {  // DS_SETFONT
-      d->hasFont = true;
-      d->pointSize = Read16();
-      if (d->extended) {
-        d->weight = Read16();
-        d->italic = Read8();
-        d->charset = Read8();
-      }
-      d->face = ReadName();
-    }
-    for (int i = 0; i < d->itemCount && ok_; ++i) {
-      while (pos_ % 4 != 0) Read8();
-      TemplateItem item;
-      ReadStyles(d->extended, &item.helpId, &item.exStyle, &item.style);
-      ReadBox(&item.x, &item.y, &item.cx, &item.cy);
-      item.id = d->extended ? Read32() : Read16();
-      item.windowClass = ReadName();
-      item.title = ReadName();
-      item.extraSize = Read16();
-      for (int k = 0; k < item.extraSize && ok_; ++k) Read8();
-      d->items.push_back(item);
-    }
-    d->size = pos_;
-    return ok_;
-  }
-
- private:
-  uint8_t Read8() {
-    if (!ok_ || pos_ >= size_) {
-      ok_ = false;
-      return 0;
-    }
-    return data_[pos_++];
-  }
-  uint16_t Read16() {
-    const uint8_t lo = Read8();
-    return static_cast<uint16_t>(lo | Read8() << 8);
-  }
-  uint32_t Read32() {
-    const uint32_t lo = Read16();
-    return lo | static_cast<uint32_t>(Read16()) << 16;
-  }
-  // Extended: signature, help id, extended style, style; classic: style, extended style.
-  void ReadStyles(bool extended, uint32_t* helpId, uint32_t* exStyle, uint32_t* style) {
-    if (extended) {
-      if (pos_ == 0) Read32();
-      *helpId = Read32();
-      *exStyle = Read32();
-      *style = Read32();
-    } else {
-      *style = Read32();
-      *exStyle = Read32();
-    }
-  }
-  void ReadBox(int16_t* x, int16_t* y, int16_t* cx, int16_t* cy) {
-    for (int16_t* v : {x, y, cx, cy}) *v = static_cast<int16_t>(Read16());
-  }
-  std::string ReadName() {
-    std::string s;
-    uint16_t c = Read16();
-    if (c == 0xFFFF) return "#" + std::to_string(Read16());
-    for (; c != 0 && ok_; c = Read16()) s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+inline size_t ReadTemplate(const void* data, size_t size, std::vector<std::string>* lines) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  size_t pos = 0;
+  auto get = [&](int n) {  // n bytes, little-endian; past the end pos runs over `size`
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++pos) v |= (pos < size ? bytes[pos] : 0u) << 8 * i;
+    return v;
+  };
+  auto hex = [](uint32_t v) {
+    char text[12];
+    return std::string(text, std::snprintf(text, sizeof text, "%X ", v));
+  };
+  auto box = [&](std::string s) {  // appended to s, as are the names below
+    for (int i = 0; i < 4; ++i) s += std::to_string(static_cast<int16_t>(get(2))) + ", "[i / 3];
     return s;
+  };
+  auto name = [&](std::string s) {
+    if (get(2) == 0xFFFF) return s + "#" + std::to_string(get(2));
+    for (pos -= 2; uint32_t c = get(2);) s += c < 0x80 ? static_cast<char>(c) : '?';
+    return s;
+  };
+  auto help = [](uint32_t id) { return id ? " help=" + std::to_string(id) : std::string(); };
+  const bool ex = get(4) == 0xFFFF0001u;
+  pos = ex ? pos : 0;
+  const uint32_t dialogHelp = ex ? get(4) : 0, first = get(4), second = get(4), count = get(2);
+  const uint32_t style = ex ? second : first;  // extended: exStyle, style; classic: reversed
+  std::string line =
+      name(name(name(box((ex ? "ex " : "") + hex(style) + hex(ex ? first : second))) + "|") + "|");
+  if (style & 0x40) {  // DS_SETFONT
+    line += " font " + std::to_string(get(2));
+    for (int i = 0; ex && i < 3; ++i) line += "," + std::to_string(get(i ? 1 : 2));
+    line = name(line + " ");
   }
-
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-  bool ok_ = true;
-};
+  lines->assign(1, line + help(dialogHelp));
+  for (uint32_t k = 0; k < count && pos <= size; ++k) {
+    pos = (pos + 3) & ~size_t{3};
+    const uint32_t itemHelp = ex ? get(4) : 0, a = get(4), b = get(4);
+    const std::string place = box(ex ? hex(b) + hex(a) : hex(a) + hex(b));
+    const uint32_t id = get(ex ? 4 : 2);
+    line = std::to_string(ex ? static_cast<int32_t>(id) : static_cast<int16_t>(id)) + " ";
+    line = name(name(line) + " " + place) + help(itemHelp);
+    if (const uint32_t extra = get(2)) line += " extra=" + std::to_string(extra), pos += extra;
+    lines->push_back(line);
+  }
+  return pos <= size ? pos : 0;
+}
 
 #endif  // TSARIN_TESTS_UI_TEMPLATE_READER_H

@@ -10,17 +10,11 @@
 // (or stopped silently on an over-long name only).
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <string>
+#include <fstream>
 #include <vector>
 
-#include "payload/archive_format.h"
+#include "fuzz_support.h"
 #include "setup/install_context.h"
 #include "setup/install_engine.h"
 #include "setup/recording_seams.h"
@@ -30,16 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#define FUZZ_CHECK(condition)                                                                   \
-  do {                                                                                          \
-    if (!(condition)) {                                                                         \
-      std::fprintf(stderr, "fuzz_archive: check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                                             \
-    }                                                                                           \
-  } while (0)
-
-constexpr size_t kStubSize = 48;
-
 // The working tree, made once per process in a fresh temporary directory (in memory where
 // the system offers it, since it is rewritten for every input):
 //   TOP/dist/setup.exe           the setup file, drive S:
@@ -47,111 +31,81 @@ constexpr size_t kStubSize = 48;
 // Everything under TOP except the scratch directory must look the same after every install;
 // the scratch directory is removed after each one. The levels between TOP and the drive's
 // root make an escape by a few ".." levels land inside TOP, where the listing sees it.
-struct Tree {
-  fs::path top;
-  fs::path setup;
-  fs::path scratch;
-  std::vector<std::string> listing;  // everything under TOP but the scratch, with kinds
-};
+fs::path top, setup, scratch;
+std::vector<std::string> listing;  // everything under TOP but the scratch: kinds and sizes
 
-std::vector<std::string> ListOutsideScratch(const Tree& tree) {
+std::vector<std::string> ListOutsideScratch() {
   std::vector<std::string> out;
   std::error_code ec;
-  fs::recursive_directory_iterator it(tree.top, fs::directory_options::none, ec);
-  FUZZ_CHECK(!ec);
-  for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-    FUZZ_CHECK(!ec);
-    const fs::path& path = it->path();
-    if (path == tree.scratch) {
+  for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::file_type type = it->symlink_status().type();
+    if (it->path() == scratch) {
       it.disable_recursion_pending();
       continue;
     }
-    std::string line = fs::relative(path, tree.top).string();
-    fs::file_status status = it->symlink_status();
-    line += status.type() == fs::file_type::directory ? "/" : "";
-    if (status.type() == fs::file_type::regular && path != tree.setup) {
-      line += " " + std::to_string(it->file_size());
-    }
-    out.push_back(line);
+    out.push_back(fs::relative(it->path(), top).string() +
+                  (type == fs::file_type::directory ? "/" : "") +
+                  (type == fs::file_type::regular && it->path() != setup
+                       ? " " + std::to_string(it->file_size())
+                       : ""));
   }
+  FUZZ_CHECK(!ec);
   std::sort(out.begin(), out.end());
   return out;
 }
 
-void RemoveTree(const Tree& tree) {
-  std::error_code ec;
-  fs::remove_all(tree.top, ec);
-}
-
-Tree& TheTree() {
-  static Tree* tree = nullptr;
-  if (tree != nullptr) return *tree;
-  tree = new Tree;
-  std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  pattern += "/tsarin-fuzz-archive-XXXXXX";
-  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-  tree->top = pattern;
-  tree->setup = tree->top / "dist" / "setup.exe";
-  fs::path drive = tree->top / "a" / "b" / "c" / "drive";
-  tree->scratch = drive / "scratch";
-  fs::create_directories(tree->top / "dist");
-  fs::create_directories(drive);
-  FILE* file = std::fopen(tree->setup.c_str(), "wb");
-  FUZZ_CHECK(file != nullptr && std::fclose(file) == 0);
-  FUZZ_CHECK(FsSetDriveRoot('S', (tree->top / "dist").c_str()));
-  FUZZ_CHECK(FsSetDriveRoot('F', drive.c_str()));
-  // The stand-in desktop's folders are on C:; unmapped, they name nothing on this machine.
-  FUZZ_CHECK(FsSetDriveRoot('C', nullptr));
-  // The file layer itself refuses any change outside the scratch directory.
-  FUZZ_CHECK(FsAllowChangesIn(tree->scratch.c_str()));
-  tree->listing = ListOutsideScratch(*tree);
-  std::atexit([] { RemoveTree(TheTree()); });
-  return *tree;
-}
-
-void WriteSetup(const Tree& tree, const uint8_t* data, size_t size, bool whole) {
-  FILE* file = std::fopen(tree.setup.c_str(), "wb");
-  FUZZ_CHECK(file != nullptr);
-  if (!whole) {
-    uint8_t head[kStubSize + archive::kRecordSize];
-    std::memset(head, 'S', kStubSize);
-    archive::WriteMarkerRecord(head + kStubSize);
-    FUZZ_CHECK(std::fwrite(head, 1, sizeof head, file) == sizeof head);
-  }
-  FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, file) == size);
-  FUZZ_CHECK(std::fclose(file) == 0);
-}
-
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  dir += "/tsarin-fuzz-archive-XXXXXX";
+  FUZZ_CHECK(mkdtemp(dir.data()) != nullptr);
+  top = dir;
+  setup = top / "dist" / "setup.exe";
+  scratch = top / "a" / "b" / "c" / "drive" / "scratch";
+  fs::create_directories(setup.parent_path());
+  fs::create_directories(scratch.parent_path());
+  FUZZ_CHECK(std::ofstream(setup).good());
+  FUZZ_CHECK(FsSetDriveRoot('S', setup.parent_path().c_str()) &&
+             FsSetDriveRoot('F', scratch.parent_path().c_str()));
+  // The stand-in desktop's folders are on C:; unmapped, they name nothing on this machine. The
+  // file layer itself refuses any change outside the scratch directory.
+  FUZZ_CHECK(FsSetDriveRoot('C', nullptr) && FsAllowChangesIn(scratch.c_str()));
+  listing = ListOutsideScratch();
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(top, ec);
+  });
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const uint8_t options = data[0];
-  Tree& tree = TheTree();
-  WriteSetup(tree, data + 1, size - 1, (options & 2) != 0);
-
+  {
+    std::ofstream file(setup, std::ios::binary);
+    if ((data[0] & 2) == 0) file << std::string(48, 'S') << "TOVQTOVQTOVQTOVQ";  // stub, marker
+    file.write(reinterpret_cast<const char*>(data) + 1, static_cast<std::streamsize>(size - 1));
+    FUZZ_CHECK(file.flush().good());
+  }
   RecordingSurface surface;
   RecordingDesktop desktop;
   surface.directory = "F:\\scratch";
-  surface.developerChecked = (options & 1) != 0;
+  surface.developerChecked = (data[0] & 1) != 0;
   ResetInstallContext(&surface, &desktop, "S:\\setup.exe");
   OnInstall();
 
   // Nothing of the attempt stays open.
-  FUZZ_CHECK(installContext.payloadFile == nullptr);
-  FUZZ_CHECK(installContext.outputFile == nullptr);
-  FUZZ_CHECK(FsOpenFindCount() == 0);
+  FUZZ_CHECK(installContext.payloadFile == nullptr && installContext.outputFile == nullptr &&
+             FsOpenFindCount() == 0);
   // Success, or a failure the user was told about, or the silent stop of an over-long name.
   const bool finished = surface.status == "Installation was successful.";
   FUZZ_CHECK(finished == (installContext.archiveDone != 0));
-  if (!finished && surface.messages.empty()) {
-    FUZZ_CHECK(surface.status.empty() || surface.status.rfind("Installing:   ", 0) == 0);
-  }
+  FUZZ_CHECK(finished || !surface.messages.empty() || surface.status.empty() ||
+             surface.status.rfind("Installing:   ", 0) == 0);
   // Nothing outside the scratch directory was touched.
-  FUZZ_CHECK(ListOutsideScratch(tree) == tree.listing);
-
+  FUZZ_CHECK(ListOutsideScratch() == listing);
   std::error_code ec;
-  fs::remove_all(tree.scratch, ec);
+  fs::remove_all(scratch, ec);
   FUZZ_CHECK(!ec);
   return 0;
 }

@@ -1,4 +1,4 @@
-// Built into the tests of both decoder builds, so it checks both builds of the CRC-32.
+// Built into the tests of the tools' and of the setup's build, so it checks both CRC-32 builds.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,8 +8,7 @@
 
 namespace {
 
-// The definition, a bit at a time: independent of the tables and of the folding. `r` is the
-// complemented register before `byte`.
+// The definition, a bit at a time: `r` is the complemented register before `byte`.
 uint32_t BitwiseStep(uint32_t r, uint8_t byte) {
   r ^= byte;
   for (int bit = 0; bit < 8; ++bit) r = (r >> 1) ^ (0xEDB88320u & (0u - (r & 1)));
@@ -20,7 +19,6 @@ uint32_t BitwiseStep(uint32_t r, uint8_t byte) {
 // their tails), at every alignment to 16 bytes, whole and split in two calls.
 TEST(Crc32, MatchesTheDefinitionAtEveryLengthAlignmentAndSplit) {
   EXPECT_EQ(Crc32Update(0, "123456789", 9), 0xCBF43926u);  // the published check value
-  EXPECT_EQ(Crc32Update(0, "", 0), 0u);
   alignas(16) static uint8_t bytes[1100];
   std::mt19937 random(7);
   for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
@@ -28,10 +26,8 @@ TEST(Crc32, MatchesTheDefinitionAtEveryLengthAlignmentAndSplit) {
     const uint8_t* data = bytes + offset;
     uint32_t r = 0xFFFFFFFFu;
     for (size_t size = 0; offset + size < sizeof bytes; r = BitwiseStep(r, data[size++])) {
-      const uint32_t expected = ~r;
-      ASSERT_EQ(Crc32Update(0, data, size), expected) << offset << " " << size;
-      size_t part = size / 3;
-      ASSERT_EQ(Crc32Update(Crc32Update(0, data, part), data + part, size - part), expected);
+      ASSERT_EQ(Crc32Update(0, data, size), ~r) << offset << " " << size;
+      ASSERT_EQ(Crc32Update(Crc32Update(0, data, size / 3), data + size / 3, size - size / 3), ~r);
     }
   }
 }

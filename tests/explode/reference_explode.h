@@ -1,41 +1,26 @@
-// The first decoder of the implode stream format, kept as the reference for differential tests
-// and fuzzing of ExplodeStream: same callbacks, same results, its own work area layout (8 to 15
-// bits in a 32-bit bit buffer and 8-bit decode tables).
+// A plain decoder of the implode stream format, kept as the reference that ExplodeStream is
+// compared against by the tests and the fuzzer: the same callbacks, results and calls, but a bit
+// at a time, with its own copy of the codes and limits and nothing taken from payload/.
 #ifndef TSARIN_TESTS_EXPLODE_REFERENCE_EXPLODE_H
 #define TSARIN_TESTS_EXPLODE_REFERENCE_EXPLODE_H
 
 #include <cstdint>
 
-#include "payload/explode.h"
+using ReferenceReadFn = uint32_t (*)(char* buffer, uint32_t* size, void* param);
+using ReferenceWriteFn = void (*)(char* buffer, uint32_t* count, void* param);
 
 struct ReferenceWorkArea {
-  uint32_t literalMode;
-  uint32_t outputPos;
-  uint32_t dictBits;
-  uint32_t dictMask;
-  uint32_t bitBuffer;  // 8 + extraBits valid bits; bit 0 is the next one
-  uint32_t extraBits;  // loaded bits above the lowest 8 (0-7)
-  uint32_t inputPos;
-  uint32_t inputCount;
+  ReferenceReadFn read;
+  ReferenceWriteFn write;
   void* param;
-  ExplodeReadFn read;
-  ExplodeWriteFn write;
-  uint8_t window[2 * kExplodeBlockSize + kExplodeMaxMatch - 1];
-  uint8_t input[kExplodeReadSize];
-  uint8_t distanceTable[256];
-  uint8_t lengthTable[256];
-  uint8_t literalTable[256];
-  uint8_t literalTableAfter4[256];
-  uint8_t literalTableAfter6[128];
-  uint8_t literalTableAfter8[256];
-  uint8_t literalBits[256];
-  uint8_t distanceBits[64];
-  uint8_t lengthBits[16];
-  uint8_t lengthExtraBits[16];
-  uint16_t lengthBase[16];
+  uint64_t bits;  // loaded stream bits not yet taken; bit 0 is the next one
+  uint32_t bitCount, inputPos, inputCount;
+  uint8_t input[2048];
+  uint8_t window[4096 + 4096 + 518];  // history, the block being filled, a match past its end
 };
 
-int32_t ReferenceExplodeStream(ExplodeReadFn read, ExplodeWriteFn write, ReferenceWorkArea* work,
-                               void* param);
+// Returns an ExplodeResult.
+int32_t ReferenceExplodeStream(ReferenceReadFn read, ReferenceWriteFn write,
+                               ReferenceWorkArea* work, void* param);
 
 #endif  // TSARIN_TESTS_EXPLODE_REFERENCE_EXPLODE_H

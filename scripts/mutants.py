@@ -17,6 +17,7 @@ import argparse
 import os
 import random
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -108,13 +109,20 @@ def sites(path, lines):
     return found
 
 
+def limit_file_size():
+    # A planted fault can make a test write without end, faster than any timeout: once 55 GB,
+    # until the disk was full. No file of a build or a test comes near 1 GiB; a test that
+    # writes past it is stopped (SIGXFSZ) and fails, so the fault counts as caught.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, 1 << 30))
+
+
 def as_nobody(cmd, cwd, log, timeout):
     env = {"PATH": os.environ["PATH"], "HOME": cwd, "TSARIN_SANDBOX": "off", "LANG": "C"}
     prefix = [] if os.getuid() != 0 else [
         "setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups", "--"]
     try:
         return subprocess.run(prefix + cmd, cwd=cwd, env=env, stdout=log, stderr=log,
-                              timeout=timeout).returncode
+                              timeout=timeout, preexec_fn=limit_file_size).returncode
     except subprocess.TimeoutExpired:
         return -1
 
